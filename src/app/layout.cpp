@@ -1,0 +1,35 @@
+#include "app/layout.h"
+
+#include <cmath>
+
+namespace setup {
+
+int TwipsToPixels(int twips, int dpi) {
+    const long long scaled = static_cast<long long>(twips) * dpi;
+    return static_cast<int>((scaled + (scaled >= 0 ? kTwipsPerInch / 2 : -kTwipsPerInch / 2)) / kTwipsPerInch);
+}
+
+int PointsToPixels(double points, int dpi) { return static_cast<int>(std::lround(points * dpi / 72.0)); }
+
+std::uint32_t ColourBehind(const WindowDesign& design, const Control& control) {
+    // Rows run front to back, so the last opaque row that contains the control is the one drawn first.
+    std::uint32_t colour = design.back_colour;
+    bool behind = false;
+    for (int i = 0; i < design.control_count; ++i) {
+        const Control& other = design.controls[i];
+        if (&other == &control) {
+            behind = true;
+            continue;
+        }
+        if (!behind || other.back_colour == kNoColour) continue;
+        if (other.left <= control.left && other.top <= control.top &&
+            other.left + other.width >= control.left + control.width &&
+            other.top + other.height >= control.top + control.height) {
+            colour = other.back_colour;
+            break;  // the nearest one behind wins
+        }
+    }
+    return colour;
+}
+
+}  // namespace setup

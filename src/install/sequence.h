@@ -1,0 +1,46 @@
+// The install sequence: the steps in their fixed order, the progress bar set to each step's milestone before
+// the step runs, a stop at the first step that fails, and one outcome message.
+#pragma once
+
+#include <string>
+
+#include "install/steps.h"
+#include "platform/platform.h"
+
+namespace setup {
+
+struct Milestone {
+    int value;
+    bool (InstallSteps::*step)();
+};
+
+inline constexpr Milestone kMilestones[] = {
+    {10, &InstallSteps::SetProgram},
+    {50, &InstallSteps::DeleteSetupExe},
+    {60, &InstallSteps::MakeIcon},
+    {80, &InstallSteps::SetDllFile},
+    {90, &InstallSteps::ExecuteRuvok},
+    {95, &InstallSteps::DeleteSetupExe},
+};
+inline constexpr int kProgressComplete = 100;
+
+std::wstring CompletionText();
+std::wstring FailureText();
+
+// What the sequence needs of the progress window. Any of these may throw PlatformError; the sequence then
+// reports it as its own error.
+class ProgressView {
+public:
+    virtual ~ProgressView() = default;
+    virtual void DisableTimer() = 0;
+    virtual void SetProgress(int value) = 0;
+    virtual void ShowMenu() = 0;
+    virtual void HideSelf() = 0;
+};
+
+enum class SequenceOutcome { Completed, Failed };
+
+// The whole of one timer tick of the progress window.
+SequenceOutcome RunInstallSequence(ProgressView& view, InstallSteps& steps, Platform& platform);
+
+}  // namespace setup
