@@ -35,6 +35,8 @@ FakePlatform::FakePlatform() {
     AddFolder(L"D:\\");
     AddFolder(L"C:\\WINDOWS");
     AddFolder(L"C:\\WINDOWS\\system32");
+    // A shell folder that the lookup names exists, as it does on a real profile.
+    for (const auto& entry : shell_folders) AddFolder(*entry.second);
 }
 
 // Windows paths compare without regard to case, and "C:\X\" names the same folder as "C:\X".
@@ -199,6 +201,7 @@ void FakePlatform::SaveShortcut(const std::wstring& path, const ShortcutDefiniti
 
 int FakePlatform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
     Record("ShowMessage", text);
+    MaybeFail("ShowMessage", text);  // a box that could not be shown is not in `messages`
     messages.push_back(Message{text, code, title});
     if (!answers.empty()) {
         int answer = answers.front();

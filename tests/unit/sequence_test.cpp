@@ -1,0 +1,240 @@
+#include "install/sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "install_test_support.h"
+
+namespace setup {
+namespace {
+
+using test::kExpectedCompletion;
+using test::kExpectedFailure;
+using test::U;
+
+// Steps whose results are scripted per name (DeleteSetupExe answers twice). Every call lands in the fake's call
+// log, so that steps, bar values and message boxes can be read in one order.
+class ScriptedSteps : public InstallSteps {
+public:
+    explicit ScriptedSteps(FakePlatform& log) : log_(log) {}
+    std::map<std::string, std::deque<bool>> results;
+
+    bool SetProgram() override { return Run("SetProgram"); }
+    bool SetDllFile() override { return Run("SetDllFile"); }
+    bool MakeIcon() override { return Run("MakeIcon"); }
+    bool ExecuteRuvok() override { return Run("ExecuteRuvok"); }
+    bool DeleteSetupExe() override { return Run("DeleteSetupExe"); }
+
+private:
+    bool Run(const std::string& name) {
+        log_.calls.push_back("step " + name);
+        auto& queue = results[name];
+        if (queue.empty()) return true;
+        const bool result = queue.front();
+        queue.pop_front();
+        return result;
+    }
+    FakePlatform& log_;
+};
+
+class RecordingView : public ProgressView {
+public:
+    explicit RecordingView(FakePlatform& log) : log_(log) {}
+    int bar = -1;
+    // The view call ("SetProgress(60)", "ShowMenu()", ...) that throws once, as a failing property assignment.
+    std::string throw_on;
+
+    void DisableTimer() override { Record("DisableTimer()"); }
+    void SetProgress(int value) override {
+        Record("SetProgress(" + std::to_string(value) + ")");
+        bar = value;
+    }
+    void ShowMenu() override { Record("ShowMenu()"); }
+    void HideSelf() override { Record("HideSelf()"); }
+
+private:
+    void Record(const std::string& call) {
+        log_.calls.push_back("view " + call);
+        if (!throw_on.empty() && call == throw_on) {
+            throw_on.clear();
+            throw PlatformError{L"プロパティの値が不正です。"};
+        }
+    }
+    FakePlatform& log_;
+};
+
+std::string Msg(const std::wstring& text) { return "ShowMessage(" + U(text) + ")"; }
+
+TEST(InstallSequence, AllStepsSucceedInMilestoneOrder) {
+    FakePlatform fake;
+    ScriptedSteps steps(fake);
+    RecordingView view(fake);
+
+    EXPECT_EQ(RunInstallSequence(view, steps, fake), SequenceOutcome::Completed);
+
+    const std::vector<std::string> expected = {
+        "view DisableTimer()",
+        "view SetProgress(10)", "step SetProgram",
+        "view SetProgress(50)", "step DeleteSetupExe",
+        "view SetProgress(60)", "step MakeIcon",
+        "view SetProgress(80)", "step SetDllFile",
+        "view SetProgress(90)", "step ExecuteRuvok",
+        "view SetProgress(95)", "step DeleteSetupExe",
+        "view SetProgress(100)",
+        Msg(kExpectedCompletion),
+        "view ShowMenu()",
+        "view HideSelf()",
+    };
+    EXPECT_EQ(fake.calls, expected);
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_EQ(fake.messages[0].code, 64);
+    EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
+    EXPECT_EQ(view.bar, 100);
+}
+
+TEST(InstallSequence, StopsAtTheFirstFailingStep) {
+    struct Case {
+        const char* label;
+        std::string step;
+        std::deque<bool> results;
+        int bar;
+        std::size_t steps_called;
+    };
+    const Case cases[] = {
+        {"SetProgram (also the answer No)", "SetProgram", {false}, 10, 1},
+        {"first DeleteSetupExe", "DeleteSetupExe", {false}, 50, 2},
+        {"SetDllFile", "SetDllFile", {false}, 80, 4},
+        {"ExecuteRuvok", "ExecuteRuvok", {false}, 90, 5},
+        {"second DeleteSetupExe", "DeleteSetupExe", {true, false}, 95, 6},
+    };
+    const std::vector<std::string> order = {"SetProgram", "DeleteSetupExe", "MakeIcon",
+                                            "SetDllFile", "ExecuteRuvok", "DeleteSetupExe"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakePlatform fake;
+        ScriptedSteps steps(fake);
+        steps.results[c.step] = c.results;
+        RecordingView view(fake);
+
+        EXPECT_EQ(RunInstallSequence(view, steps, fake), SequenceOutcome::Failed);
+        EXPECT_EQ(view.bar, c.bar);
+
+        std::vector<std::string> called;
+        for (const std::string& call : fake.calls) {
+            if (test::StartsWith(call, "step ")) called.push_back(call.substr(5));
+        }
+        EXPECT_EQ(called, std::vector<std::string>(order.begin(), order.begin() + c.steps_called));
+
+        EXPECT_TRUE(test::MessageTextsAre(fake, {kExpectedFailure}));
+        EXPECT_EQ(fake.messages.at(0).code, 64);
+        EXPECT_EQ(U(fake.messages.at(0).title), U(test::kExpectedTitle));
+        // The failure message, then back to the menu; the bar is not touched again.
+        const std::vector<std::string> tail(fake.calls.end() - 3, fake.calls.end());
+        EXPECT_EQ(tail, (std::vector<std::string>{Msg(kExpectedFailure), "view ShowMenu()", "view HideSelf()"}));
+        EXPECT_EQ(test::IndexOf(fake.calls, "view SetProgress(100)"), -1);
+    }
+}
+
+TEST(InstallSequence, DisablesTheTimerBeforeAnything) {
+    FakePlatform fake;
+    ScriptedSteps steps(fake);
+    RecordingView view(fake);
+    RunInstallSequence(view, steps, fake);
+    ASSERT_FALSE(fake.calls.empty());
+    EXPECT_EQ(fake.calls.front(), "view DisableTimer()");
+}
+
+TEST(InstallSequence, ErrorRaisedByTheWindowIsReportedAndEndsInFailure) {
+    struct Case {
+        const char* label;
+        std::string throw_on;
+        std::vector<std::string> steps_run;
+    };
+    const Case cases[] = {
+        {"timer cannot be disabled", "DisableTimer()", {}},
+        {"first bar value", "SetProgress(10)", {}},
+        {"bar value before MakeIcon", "SetProgress(60)", {"SetProgram", "DeleteSetupExe"}},
+        {"final bar value", "SetProgress(100)",
+         {"SetProgram", "DeleteSetupExe", "MakeIcon", "SetDllFile", "ExecuteRuvok", "DeleteSetupExe"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakePlatform fake;
+        ScriptedSteps steps(fake);
+        RecordingView view(fake);
+        view.throw_on = c.throw_on;
+
+        EXPECT_EQ(RunInstallSequence(view, steps, fake), SequenceOutcome::Failed);
+
+        std::vector<std::string> called;
+        for (const std::string& call : fake.calls) {
+            if (test::StartsWith(call, "step ")) called.push_back(call.substr(5));
+        }
+        EXPECT_EQ(called, c.steps_run);
+
+        ASSERT_EQ(fake.messages.size(), 2u);
+        EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze cmdOK_Click", L"プロパティの値が不正です。"));
+        EXPECT_EQ(U(fake.messages[1].text), U(kExpectedFailure));
+        EXPECT_EQ(fake.messages[1].code, 64);
+
+        const std::string report = "ShowMessage(" + U(fake.messages[0].text) + ")";
+        const std::vector<std::string> tail(fake.calls.end() - 5, fake.calls.end());
+        EXPECT_EQ(tail, (std::vector<std::string>{report, "view SetProgress(0)", Msg(kExpectedFailure),
+                                                  "view ShowMenu()", "view HideSelf()"}));
+        EXPECT_EQ(view.bar, 0);
+    }
+}
+
+TEST(InstallSequence, CompletionMessageThatCannotBeShownTurnsIntoFailure) {
+    // The completion message is still inside the driver's trapped region.
+    FakePlatform fake;
+    fake.Fail("ShowMessage", L"完了しました", L"メッセージを表示できません。");
+    ScriptedSteps steps(fake);
+    RecordingView view(fake);
+
+    EXPECT_EQ(RunInstallSequence(view, steps, fake), SequenceOutcome::Failed);
+    ASSERT_EQ(fake.messages.size(), 2u);
+    EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze cmdOK_Click", L"メッセージを表示できません。"));
+    EXPECT_EQ(U(fake.messages[1].text), U(kExpectedFailure));
+    EXPECT_EQ(view.bar, 0);
+    EXPECT_EQ(fake.calls.back(), "view HideSelf()");
+}
+
+TEST(InstallSequence, FailureSectionGoesBackToTheMenuEvenWhenTheWindowFails) {
+    FakePlatform fake;
+    ScriptedSteps steps(fake);
+    steps.results["SetProgram"] = {false};
+    RecordingView view(fake);
+    view.throw_on = "ShowMenu()";
+
+    EXPECT_EQ(RunInstallSequence(view, steps, fake), SequenceOutcome::Failed);
+    // Errors there are ignored: no report, and the window is still hidden.
+    EXPECT_TRUE(test::MessageTextsAre(fake, {kExpectedFailure}));
+    EXPECT_EQ(fake.calls.back(), "view HideSelf()");
+}
+
+TEST(InstallSequence, SecondRunInTheSameWindowStartsAgainFromTen) {
+    FakePlatform fake;
+    ScriptedSteps steps(fake);
+    RecordingView view(fake);
+    steps.results["ExecuteRuvok"] = {false};
+    EXPECT_EQ(RunInstallSequence(view, steps, fake), SequenceOutcome::Failed);
+    EXPECT_EQ(view.bar, 90);
+
+    fake.calls.clear();
+    fake.messages.clear();
+    EXPECT_EQ(RunInstallSequence(view, steps, fake), SequenceOutcome::Completed);
+    EXPECT_EQ(view.bar, 100);
+    ASSERT_GE(fake.calls.size(), 3u);
+    EXPECT_EQ(fake.calls[0], "view DisableTimer()");
+    EXPECT_EQ(fake.calls[1], "view SetProgress(10)");
+    EXPECT_EQ(fake.calls[2], "step SetProgram");
+    EXPECT_TRUE(test::MessageTextsAre(fake, {kExpectedCompletion}));
+}
+
+}  // namespace
+}  // namespace setup
