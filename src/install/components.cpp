@@ -83,7 +83,10 @@ bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const C
     std::uint32_t task = 0;
     Ignored([&] { task = platform.StartProgram(RegistrarCommandLine(folders.system, row.name)); });
     if (task != 0) return true;
-    platform.ShowMessage(RegistrationFailedText(row.name), kMbInformation, std::wstring(kMessageTitle));
+    // Still in the row's ignored part: a box that cannot be shown is skipped, and the row still fails.
+    Ignored([&] {
+        platform.ShowMessage(RegistrationFailedText(row.name), kMbInformation, std::wstring(kMessageTitle));
+    });
     return false;
 }
 

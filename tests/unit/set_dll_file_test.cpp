@@ -1,0 +1,276 @@
+// The run-time component step: ten files into the system folder, attributes normalised, five registered.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "install/steps.h"
+#include "install_test_support.h"
+
+namespace setup {
+namespace {
+
+using test::CallsOf;
+using test::U;
+
+// Written out, case included: the names are also the text of the failure message.
+const std::vector<std::wstring> kRows = {
+    L"comdlg32.ocx", L"mscomct2.ocx", L"MSCC2JP.DLL", L"TransLh6.ocx", L"MSMAPI32.OCX",
+    L"MSMPIJP.DLL",  L"UNLHA32.DLL",  L"vb6jp.DLL",   L"RoVur.dll",    L"ZozuvOvero.dll",
+};
+const std::vector<int> kRegisteredRows = {1, 2, 4, 5, 10};
+const std::wstring kSystem = L"C:\\WINDOWS\\system32\\";
+const std::wstring kLocation = L"frmRudIze Function SetDllFile()";
+
+std::wstring Row(int number) { return kRows.at(number - 1); }
+std::wstring Registrar(const std::wstring& name) { return L"\"C:\\WINDOWS\\system32\\REGSVR32.exe\" /s " + name; }
+
+// A medium with all ten components in D:\Media\Package and an empty system folder.
+FakePlatform Machine() {
+    FakePlatform fake;
+    fake.system_folder = L"C:\\WINDOWS\\system32";
+    fake.program_folder = L"D:\\Media";
+    for (const std::wstring& name : kRows) fake.AddFile(L"D:\\Media\\Package\\" + name, kAttrArchive, U(name));
+    return fake;
+}
+
+bool RunStep(FakePlatform& fake) { return RudIzeSteps(fake).SetDllFile(); }
+
+// No call names any of the rows after `number`.
+testing::AssertionResult LaterRowsUntouched(const FakePlatform& fake, int number) {
+    for (int later = number + 1; later <= 10; ++later) {
+        auto result = test::NoCallMentions(fake, Row(later));
+        if (!result) return result << " (row " << later << ")";
+    }
+    return testing::AssertionSuccess();
+}
+
+TEST(SetDllFile, CopiesTheTenRowsInOrderIntoTheSystemFolder) {
+    FakePlatform fake = Machine();
+    EXPECT_TRUE(RunStep(fake));
+
+    std::vector<std::string> expected;
+    for (const std::wstring& name : kRows) {
+        expected.push_back("CopyFileOverwrite(D:\\Media\\Package\\" + U(name) + " -> C:\\WINDOWS\\system32\\)");
+    }
+    EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite"), expected);
+    for (const std::wstring& name : kRows) {
+        SCOPED_TRACE(U(name));
+        ASSERT_TRUE(fake.HasFile(kSystem + name));
+        EXPECT_EQ(fake.Content(kSystem + name), U(name));
+    }
+    // A run with nothing to report shows no box at all.
+    EXPECT_TRUE(fake.messages.empty());
+}
+
+TEST(SetDllFile, RegistersTheFiveRegisteredRowsInOrder) {
+    FakePlatform fake = Machine();
+    EXPECT_TRUE(RunStep(fake));
+
+    std::vector<std::string> expected;
+    for (int number : kRegisteredRows) expected.push_back(U(Registrar(Row(number))));
+    std::vector<std::string> started;
+    for (const std::wstring& line : fake.started) started.push_back(U(line));
+    EXPECT_EQ(started, expected);
+    EXPECT_EQ(started.at(0), "\"C:\\WINDOWS\\system32\\REGSVR32.exe\" /s comdlg32.ocx");
+
+    // Each registration follows its own row's copy and comes before the next row is looked at.
+    for (int number : kRegisteredRows) {
+        SCOPED_TRACE(U(Row(number)));
+        const int copy = test::IndexOf(fake.calls, "CopyFileOverwrite(D:\\Media\\Package\\" + U(Row(number)) +
+                                                       " -> C:\\WINDOWS\\system32\\)");
+        const int start = test::IndexOf(fake.calls, "StartProgram(" + U(Registrar(Row(number))) + ")");
+        EXPECT_LT(copy, start);
+        if (number < 10) {
+            EXPECT_LT(start, test::IndexOf(fake.calls, "FileExists(" + U(kSystem + Row(number + 1)) + ")"));
+        }
+    }
+}
+
+TEST(SetDllFile, SystemFolderWithOrWithoutTrailingBackslash) {
+    for (const std::wstring folder : {L"C:\\WINDOWS\\system32", L"C:\\WINDOWS\\system32\\"}) {
+        SCOPED_TRACE(U(folder));
+        FakePlatform fake = Machine();
+        fake.system_folder = folder;
+        EXPECT_TRUE(RunStep(fake));
+        EXPECT_EQ(CallsOf(fake, "FileExists").at(0), "FileExists(C:\\WINDOWS\\system32\\comdlg32.ocx)");
+        EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite").at(0),
+                  "CopyFileOverwrite(D:\\Media\\Package\\comdlg32.ocx -> C:\\WINDOWS\\system32\\)");
+        EXPECT_EQ(U(fake.started.at(0)), "\"C:\\WINDOWS\\system32\\REGSVR32.exe\" /s comdlg32.ocx");
+    }
+}
+
+TEST(SetDllFile, SetupProgramAtADriveRootReadsFromItsPackageFolder) {
+    FakePlatform fake = Machine();
+    fake.program_folder = L"D:\\";
+    fake.AddFile(L"D:\\Package\\comdlg32.ocx", kAttrArchive, "from the root");
+    RunStep(fake);
+    EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite").at(0),
+              "CopyFileOverwrite(D:\\Package\\comdlg32.ocx -> C:\\WINDOWS\\system32\\)");
+    EXPECT_EQ(fake.Content(kSystem + L"comdlg32.ocx"), "from the root");
+}
+
+TEST(SetDllFile, TrappedCheckFailureInRowsOneToEightStopsTheStep) {
+    for (int number = 1; number <= 8; ++number) {
+        SCOPED_TRACE(testing::Message() << "row " << number << " " << U(Row(number)));
+        FakePlatform fake = Machine();
+        // An existing read-only file whose read-only bit cannot be cleared.
+        fake.AddFile(kSystem + Row(number), kAttrReadOnly, "old");
+        fake.LockAttributes(kSystem + Row(number));
+
+        EXPECT_FALSE(RunStep(fake));
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_TRUE(test::IsErrorReport(fake, 0, kLocation, L"アクセスが拒否されました。"));
+        // This row is neither copied nor registered, and nothing after it is looked at.
+        EXPECT_EQ(fake.Content(kSystem + Row(number)), "old");
+        EXPECT_EQ(test::IndexOf(fake.calls, "StartProgram(" + U(Registrar(Row(number))) + ")"), -1);
+        EXPECT_TRUE(LaterRowsUntouched(fake, number));
+        // The rows before it were done in full.
+        EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite").size(), static_cast<std::size_t>(number - 1));
+    }
+}
+
+TEST(SetDllFile, SameFailureInRowsNineAndTenIsIgnored) {
+    for (int number : {9, 10}) {
+        SCOPED_TRACE(U(Row(number)));
+        FakePlatform fake = Machine();
+        fake.AddFile(kSystem + Row(number), kAttrReadOnly, "old");
+        fake.LockAttributes(kSystem + Row(number));
+
+        EXPECT_TRUE(RunStep(fake));
+        EXPECT_TRUE(fake.messages.empty());
+        // The row goes on: the copy is tried and, for row 10, the registrar is started.
+        EXPECT_NE(test::IndexOf(fake.calls, "CopyFileOverwrite(D:\\Media\\Package\\" + U(Row(number)) +
+                                                " -> C:\\WINDOWS\\system32\\)"),
+                  -1);
+        EXPECT_EQ(fake.started.size(), 5u);
+    }
+}
+
+TEST(SetDllFile, FailureBeforeTheFirstRowIsTrapped) {
+    for (const char* op : {"SystemFolder", "ProgramFolder"}) {
+        SCOPED_TRACE(op);
+        FakePlatform fake = Machine();
+        fake.Fail(op, L"", L"オブジェクトが必要です。");
+        EXPECT_FALSE(RunStep(fake));
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_TRUE(test::IsErrorReport(fake, 0, kLocation, L"オブジェクトが必要です。"));
+        EXPECT_TRUE(CallsOf(fake, "FileExists").empty());
+        EXPECT_TRUE(fake.started.empty());
+    }
+}
+
+TEST(SetDllFile, RegistrarThatCannotStartStopsAtItsRow) {
+    struct Case {
+        const char* label;
+        bool throws;  // else the start gives task id 0
+    };
+    for (const Case c : {Case{"start throws", true}, Case{"task id 0", false}}) {
+        for (int number : kRegisteredRows) {
+            SCOPED_TRACE(testing::Message() << c.label << ", row " << number << " " << U(Row(number)));
+            FakePlatform fake = Machine();
+            if (c.throws) {
+                fake.Fail("StartProgram", Row(number), L"ファイルが見つかりません。");
+            } else {
+                fake.ReturnZeroTask(Row(number));
+            }
+
+            EXPECT_FALSE(RunStep(fake));
+            ASSERT_EQ(fake.messages.size(), 1u);
+            EXPECT_EQ(U(fake.messages[0].text), "必要ファイル（" + U(Row(number)) + "）を登録できません。");
+            EXPECT_EQ(fake.messages[0].code, 64);
+            EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
+            // The row itself was copied; the rows after it are neither copied nor registered.
+            EXPECT_TRUE(fake.HasFile(kSystem + Row(number)));
+            EXPECT_TRUE(LaterRowsUntouched(fake, number));
+        }
+    }
+}
+
+TEST(SetDllFile, RegistrarFailureAtRowFiveNamesTheFileAsWritten) {
+    FakePlatform fake = Machine();
+    fake.ReturnZeroTask(L"MSMAPI32.OCX");
+    EXPECT_FALSE(RunStep(fake));
+    EXPECT_TRUE(test::MessageTextsAre(fake, {L"必要ファイル（MSMAPI32.OCX）を登録できません。"}));
+    for (int later = 6; later <= 10; ++later) EXPECT_FALSE(fake.HasFile(kSystem + Row(later))) << U(Row(later));
+}
+
+TEST(SetDllFile, RegistrationMessageThatCannotBeShownStillStopsWithoutAReport) {
+    // The registration belongs to the row's ignored part: a box that fails is skipped, the step still fails.
+    FakePlatform fake = Machine();
+    fake.ReturnZeroTask(L"TransLh6.ocx");
+    fake.Fail("ShowMessage", L"登録できません", L"メッセージを表示できません。");
+    EXPECT_FALSE(RunStep(fake));
+    EXPECT_EQ(CallsOf(fake, "ShowMessage").size(), 1u);  // the failed box, and no error report after it
+    EXPECT_TRUE(LaterRowsUntouched(fake, 4));
+}
+
+TEST(SetDllFile, ComponentMissingFromPackage) {
+    struct Case {
+        const char* label;
+        bool older_copy;
+    };
+    for (const Case c : {Case{"no copy anywhere", false}, Case{"an older copy in the system folder", true}}) {
+        SCOPED_TRACE(c.label);
+        FakePlatform fake = Machine();
+        fake.DeleteFileForce(L"D:\\Media\\Package\\comdlg32.ocx");
+        if (c.older_copy) fake.AddFile(kSystem + L"comdlg32.ocx", kAttrReadOnly, "older");
+
+        EXPECT_TRUE(RunStep(fake));
+        EXPECT_TRUE(fake.messages.empty());
+        // The registrar is started for whatever is (or is not) in the system folder.
+        EXPECT_EQ(U(fake.started.at(0)), U(Registrar(L"comdlg32.ocx")));
+        EXPECT_EQ(fake.started.size(), 5u);
+        if (c.older_copy) {
+            EXPECT_EQ(fake.Content(kSystem + L"comdlg32.ocx"), "older");
+            EXPECT_EQ(fake.Attributes(kSystem + L"comdlg32.ocx"), kAttrArchive);
+        } else {
+            EXPECT_FALSE(fake.HasFile(kSystem + L"comdlg32.ocx"));
+        }
+    }
+}
+
+TEST(SetDllFile, AttributeArithmetic) {
+    constexpr std::uint32_t R = 1, H = 2, S = 4, A = 32;
+    struct Case {
+        const char* label;
+        bool existing;                 // a file already in the system folder
+        std::uint32_t existing_attrs;
+        std::uint32_t source_attrs;
+        bool copy_fails;
+        std::vector<std::uint32_t> writes;  // SetAttributes values on the target, in order
+        std::uint32_t final_attrs;
+    };
+    const Case cases[] = {
+        {"new file, archive from the copy", false, 0, A, false, {}, A},
+        {"read-only source: cleared after the copy", false, 0, R | A, false, {A}, A},
+        {"read-only hidden source: hidden kept", false, 0, R | H | A, false, {H | A}, H | A},
+        {"existing read-only: cleared before the copy", true, R | A, A, false, {A}, A},
+        {"existing read-only hidden system, copy fails", true, R | H | S, A, true, {H | S, H | S | A}, H | S | A},
+        {"existing hidden with archive, copy fails: untouched", true, H | A, A, true, {}, H | A},
+        {"existing plain, copy fails: archive added", true, 0, A, true, {A}, A},
+        {"existing read-only system with archive, copy fails", true, R | S | A, A, true, {S | A}, S | A},
+    };
+    const std::wstring target = kSystem + L"MSCC2JP.DLL";  // a row that is not registered
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakePlatform fake = Machine();
+        fake.AddFile(L"D:\\Media\\Package\\MSCC2JP.DLL", c.source_attrs, "new");
+        if (c.existing) fake.AddFile(target, c.existing_attrs, "old");
+        if (c.copy_fails) fake.Fail("CopyFileOverwrite", L"MSCC2JP.DLL", L"アクセスが拒否されました。");
+
+        EXPECT_TRUE(RunStep(fake));
+        std::vector<std::string> expected;
+        for (std::uint32_t value : c.writes) expected.push_back("SetAttributes(" + U(target) + "=" + std::to_string(value) + ")");
+        std::vector<std::string> writes;
+        for (const std::string& call : CallsOf(fake, "SetAttributes")) {
+            if (call.find("MSCC2JP.DLL") != std::string::npos) writes.push_back(call);
+        }
+        EXPECT_EQ(writes, expected);
+        EXPECT_EQ(fake.Attributes(target), c.final_attrs);
+        EXPECT_TRUE(fake.messages.empty());
+    }
+}
+
+}  // namespace
+}  // namespace setup
