@@ -165,7 +165,7 @@ TEST(SetDllFile, RegistrarThatCannotStartStopsAtItsRow) {
         const char* label;
         bool throws;  // else the start gives task id 0
     };
-    for (const Case c : {Case{"start throws", true}, Case{"task id 0", false}}) {
+    for (const Case& c : {Case{"start throws", true}, Case{"task id 0", false}}) {
         for (int number : kRegisteredRows) {
             SCOPED_TRACE(testing::Message() << c.label << ", row " << number << " " << U(Row(number)));
             FakePlatform fake = Machine();
@@ -210,7 +210,7 @@ TEST(SetDllFile, ComponentMissingFromPackage) {
         const char* label;
         bool older_copy;
     };
-    for (const Case c : {Case{"no copy anywhere", false}, Case{"an older copy in the system folder", true}}) {
+    for (const Case& c : {Case{"no copy anywhere", false}, Case{"an older copy in the system folder", true}}) {
         SCOPED_TRACE(c.label);
         FakePlatform fake = Machine();
         fake.DeleteFileForce(L"D:\\Media\\Package\\comdlg32.ocx");
