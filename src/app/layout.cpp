@@ -22,9 +22,9 @@ std::uint32_t ColourBehind(const WindowDesign& design, const Control& control) {
             continue;
         }
         if (!behind || other.back_colour == kNoColour) continue;
-        if (other.left <= control.left && other.top <= control.top &&
-            other.left + other.width >= control.left + control.width &&
-            other.top + other.height >= control.top + control.height) {
+        // A label that reaches a little past the panel's edge still lies on the panel.
+        const int x = control.left + control.width / 2, y = control.top + control.height / 2;
+        if (other.left <= x && x < other.left + other.width && other.top <= y && y < other.top + other.height) {
             colour = other.back_colour;
             break;  // the nearest one behind wins
         }

@@ -61,7 +61,7 @@ int TwipsToPixels(int twips, int dpi);
 // A point size to a font height in pixels at `dpi` (positive: the character height), rounded to nearest.
 int PointsToPixels(double points, int dpi);
 
-// The colour behind a transparent control: the back colour of the back-most opaque control that contains it,
+// The colour behind a transparent control: the back colour of the nearest opaque control behind it that holds its centre,
 // or the window's own back colour.
 std::uint32_t ColourBehind(const WindowDesign& design, const Control& control);
 

@@ -1,0 +1,68 @@
+// Program start: the setup menu is the start-up window; the program ends when any window is closed.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/forms.h"
+#include "install/frm_rudize.h"
+#include "platform/win32/win32_platform.h"
+#include "windows/agreement/frm_kyodaku.h"
+#include "windows/menu/frm_main.h"
+
+namespace {
+
+// Before anything else is loaded: take DLLs from the system folder only, so that a DLL planted beside
+// setup.exe on the medium (or in a download folder) is never loaded. Absent before Windows 8 without the
+// loader update; the program still runs there.
+void RestrictDllSearch() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (set_default) set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryW(L"");  // and never the current folder
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    RestrictDllSearch();
+
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    // The shell's shortcut object is an apartment-threaded COM object used from this, the only thread.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    setup::Win32Platform platform;
+    setup::Forms forms;
+    forms.platform = &platform;
+    setup::FrmMain menu(forms);
+    setup::FrmKyodaku terms(forms);
+    setup::FrmRudIze progress(forms);
+    forms.frmMain = &menu;
+    forms.frmKyodaku = &terms;
+    forms.frmRudIze = &progress;
+
+    // Message boxes belong to the window on screen, so they are modal for the program.
+    setup::Form* const all[] = {&menu, &terms, &progress};
+    platform.owner = [&all]() -> HWND {
+        for (setup::Form* form : all) {
+            if (form->IsVisible()) return form->hwnd();
+        }
+        return nullptr;
+    };
+
+    menu.Load();  // the caption, then the progress-bar control placed and registered
+    menu.Show();
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        bool used = false;
+        for (setup::Form* form : all) used = used || form->PreTranslate(msg);
+        if (used) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+    return 0;
+}

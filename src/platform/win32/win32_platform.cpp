@@ -1,0 +1,246 @@
+#include "platform/win32/win32_platform.h"
+
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "platform/win32/handles.h"
+
+namespace setup {
+
+using win32::ComInitGuard;
+using win32::ComPtr;
+using win32::ProcessInformation;
+
+std::wstring DescribeError(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (length != 0 && buffer != nullptr) text.assign(buffer, length);
+    if (buffer != nullptr) ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+    if (text.empty()) {
+        wchar_t hex[16];
+        std::swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(code));
+        text = hex;
+    }
+    return text;
+}
+
+namespace {
+
+// Takes the error code before anything else can overwrite it.
+[[noreturn]] void ThrowLastError() {
+    const DWORD code = ::GetLastError();
+    throw PlatformError{DescribeError(code)};
+}
+
+[[noreturn]] void ThrowHresult(HRESULT hr) { throw PlatformError{DescribeError(static_cast<DWORD>(hr))}; }
+
+void CheckHresult(HRESULT hr) {
+    if (FAILED(hr)) ThrowHresult(hr);
+}
+
+// Attribute bits the file system keeps by itself; SetFileAttributesW must not be handed them.
+constexpr DWORD kAttributesNotSettable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
+                                         FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_SPARSE_FILE |
+                                         FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_COMPRESSED |
+                                         FILE_ATTRIBUTE_ENCRYPTED;
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::wstring Win32Platform::SystemFolder() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const UINT length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+        if (length == 0) ThrowLastError();
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1);  // too small: length is the size needed
+    }
+}
+
+std::wstring Win32Platform::ProgramFolder() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    DWORD length = 0;
+    for (;;) {
+        length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) ThrowLastError();
+        // A full buffer means the path was cut short.
+        if (length < buffer.size()) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    std::wstring folder(buffer.data(), length);
+    const auto slash = folder.find_last_of(L'\\');
+    if (slash != std::wstring::npos) folder.erase(slash);
+    // A drive root keeps its backslash: "D:" alone would mean the drive's current folder.
+    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
+    return folder;
+}
+
+bool Win32Platform::FolderExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void Win32Platform::CreateFolder(const std::wstring& path) {
+    if (!::CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError();
+}
+
+bool Win32Platform::FileExists(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::uint32_t Win32Platform::GetAttributes(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) ThrowLastError();
+    // FILE_ATTRIBUTE_NORMAL stands for "no bits set"; callers see that as 0.
+    return attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
+}
+
+void Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+    DWORD value = attributes & ~kAttributesNotSettable;
+    if (value == 0) value = FILE_ATTRIBUTE_NORMAL;
+    if (!::SetFileAttributesW(path.c_str(), value)) ThrowLastError();
+}
+
+void Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
+    std::wstring target = destination;
+    if (!target.empty() && target.back() == L'\\') target += FileNameOf(source);
+    if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) ThrowLastError();
+}
+
+void Win32Platform::DeleteFileForce(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) ThrowLastError();
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        DWORD cleared = attributes & ~(FILE_ATTRIBUTE_READONLY | kAttributesNotSettable);
+        if (cleared == 0) cleared = FILE_ATTRIBUTE_NORMAL;
+        if (!::SetFileAttributesW(path.c_str(), cleared)) ThrowLastError();
+    }
+    if (!::DeleteFileW(path.c_str())) ThrowLastError();
+}
+
+std::uint32_t Win32Platform::StartProgram(const std::wstring& command_line) {
+    // CreateProcessW may write into the command line, so it gets a copy of its own.
+    std::vector<wchar_t> writable(command_line.begin(), command_line.end());
+    writable.push_back(L'\0');
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNOACTIVATE;  // a normal window that leaves the focus with us
+
+    ProcessInformation process;
+    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          process.put())) {
+        ThrowLastError();
+    }
+    // Started and let go: nobody waits for it, so its handles are closed at once.
+    return process.process_id();
+}
+
+bool IsUserInputMessage(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+WaitResult Win32Platform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ProcessInformation process;
+    if (!::CreateProcessW(application.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          process.put())) {
+        return WaitResult::NotStarted;
+    }
+
+    // Our windows keep painting and answering sent messages while we wait, so Windows never marks them
+    // as hung; user input is dropped so that nothing can be clicked or closed meanwhile.
+    const ULONGLONG start = ::GetTickCount64();
+    bool quit_seen = false;
+    WPARAM quit_code = 0;
+    WaitResult result = WaitResult::Failed;
+    const HANDLE handle = process.process();
+    for (;;) {
+        DWORD remaining = INFINITE;
+        if (timeout_ms != INFINITE) {
+            const ULONGLONG elapsed = ::GetTickCount64() - start;
+            remaining = elapsed >= timeout_ms ? 0 : static_cast<DWORD>(timeout_ms - elapsed);
+        }
+        const DWORD wait = ::MsgWaitForMultipleObjectsEx(1, &handle, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (wait == WAIT_OBJECT_0) {
+            result = WaitResult::Finished;
+            break;
+        }
+        if (wait == WAIT_TIMEOUT) {
+            result = WaitResult::TimedOut;
+            break;
+        }
+        if (wait != WAIT_OBJECT_0 + 1) {
+            result = WaitResult::Failed;
+            break;
+        }
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit_seen = true;
+                quit_code = message.wParam;
+                continue;
+            }
+            if (IsUserInputMessage(message.message)) continue;
+            ::DispatchMessageW(&message);
+        }
+        // Messages may have kept us past the limit; the next wait then only checks the process.
+    }
+    // The quit request belongs to the caller's message loop.
+    if (quit_seen) ::PostQuitMessage(static_cast<int>(quit_code));
+    return result;
+}
+
+std::optional<std::wstring> Win32Platform::ShellFolder(int folder_id) {
+    wchar_t buffer[MAX_PATH] = {};
+    const HRESULT hr = ::SHGetFolderPathW(Owner(), folder_id, nullptr, SHGFP_TYPE_CURRENT, buffer);
+    if (FAILED(hr) || buffer[0] == L'\0') return std::nullopt;
+    return std::wstring(buffer);
+}
+
+void Win32Platform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
+    ComInitGuard com;
+    if (!com.usable()) ThrowHresult(com.result());
+
+    ComPtr<IShellLinkW> link;
+    CheckHresult(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                    link.put_void()));
+    CheckHresult(link->SetPath(shortcut.target_path.c_str()));
+    CheckHresult(link->SetShowCmd(shortcut.window_style));
+    CheckHresult(link->SetIconLocation(shortcut.icon_location.c_str(), shortcut.icon_index));
+    CheckHresult(link->SetDescription(shortcut.description.c_str()));
+    CheckHresult(link->SetWorkingDirectory(shortcut.working_directory.c_str()));
+
+    ComPtr<IPersistFile> file;
+    CheckHresult(link.query(file));
+    CheckHresult(file->Save(path.c_str(), TRUE));
+}
+
+int Win32Platform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
+    const HWND owner_window = Owner();
+    // Without an owner the box still has to block every window of the program.
+    UINT style = static_cast<UINT>(code) | MB_SETFOREGROUND;
+    if (owner_window == nullptr) style |= MB_TASKMODAL;
+    const int answer = ::MessageBoxW(owner_window, text.c_str(), title.c_str(), style);
+    if (answer == 0) ThrowLastError();
+    return answer;
+}
+
+}  // namespace setup

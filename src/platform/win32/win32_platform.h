@@ -1,0 +1,51 @@
+// The platform interface on Windows, through the Unicode Win32 API.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace setup {
+
+class Win32Platform : public Platform {
+public:
+    // The window that owns message boxes and shell-folder lookups: the GUI points this at its visible
+    // window. Unset or returning null means no owner.
+    std::function<HWND()> owner;
+
+    std::wstring SystemFolder() override;
+    std::wstring ProgramFolder() override;
+    bool FolderExists(const std::wstring& path) override;
+    void CreateFolder(const std::wstring& path) override;
+    bool FileExists(const std::wstring& path) override;
+    std::uint32_t GetAttributes(const std::wstring& path) override;
+    void SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
+    void CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
+    void DeleteFileForce(const std::wstring& path) override;
+
+    std::uint32_t StartProgram(const std::wstring& command_line) override;
+    WaitResult RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
+
+    std::optional<std::wstring> ShellFolder(int folder_id) override;
+    void SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
+
+    int ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
+
+private:
+    HWND Owner() const { return owner ? owner() : nullptr; }
+};
+
+// The system's text for a Win32 error code or an HRESULT, without the trailing line break. Never empty:
+// a code the system has no text for is given in hexadecimal.
+std::wstring DescribeError(DWORD code);
+
+// True for the keyboard and mouse messages (client and non-client area) that a responsive wait drops, so
+// the user cannot act on a window while the program waits.
+bool IsUserInputMessage(UINT message);
+
+}  // namespace setup

@@ -1,0 +1,25 @@
+// The setup menu: the product's title screen with the install and exit buttons.
+#pragma once
+
+#include "app/forms.h"
+#include "platform/window/form.h"
+
+namespace setup {
+
+class FrmMain : public Form {
+public:
+    explicit FrmMain(Forms& forms);
+
+protected:
+    void Form_Load() override;
+    void Form_Unload() override;
+    void OnClick(int id) override;
+
+private:
+    void cmdインストール_Click();
+    void cmd終了_Click();
+
+    Forms& forms_;
+};
+
+}  // namespace setup
