@@ -1,0 +1,187 @@
+// The menu's load work: its caption, then the progress-bar control placed in the system folder and registered.
+#include "windows/menu/menu_load.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "install_test_support.h"
+
+namespace setup {
+namespace {
+
+using test::CallsOf;
+using test::U;
+
+const std::wstring kTarget = L"C:\\WINDOWS\\system32\\mscomctl.ocx";
+const std::wstring kSource = L"D:\\Media\\Package\\mscomctl.ocx";
+const std::string kCopyCall = "CopyFileOverwrite(D:\\Media\\Package\\mscomctl.ocx -> C:\\WINDOWS\\system32\\)";
+const std::string kRegistrar = "\"C:\\WINDOWS\\system32\\REGSVR32.exe\" /s mscomctl.ocx";
+const std::string kCaptionCall = "caption ≪ホルンデ≫サンプル版のセットアップメニュー";
+
+FakePlatform Machine() {
+    FakePlatform fake;
+    fake.system_folder = L"C:\\WINDOWS\\system32";
+    fake.program_folder = L"D:\\Media";
+    fake.AddFile(kSource, kAttrArchive, "new");
+    return fake;
+}
+
+// The caption lands in the fake's call log, so its place among the platform calls shows.
+void Load(FakePlatform& fake) {
+    MenuFormLoad(fake, [&](const std::wstring& caption) { fake.calls.push_back("caption " + U(caption)); });
+}
+
+std::vector<std::string> Started(const FakePlatform& fake) {
+    std::vector<std::string> lines;
+    for (const std::wstring& line : fake.started) lines.push_back(U(line));
+    return lines;
+}
+
+TEST(MenuFormLoad, SetsTheCaptionBeforeAnythingElse) {
+    FakePlatform fake = Machine();
+    Load(fake);
+    ASSERT_FALSE(fake.calls.empty());
+    EXPECT_EQ(fake.calls.front(), kCaptionCall);
+}
+
+TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
+    struct Case {
+        const char* label;
+        bool present;
+        std::uint32_t present_attrs;
+        std::uint32_t source_attrs;
+        std::vector<std::uint32_t> writes;  // SetAttributes values on the control file, in order
+    };
+    const Case cases[] = {
+        {"absent: copied and marked for backup", false, 0, 0, {}},
+        {"absent, read-only on the medium: cleared after the copy", false, 0, kAttrReadOnly, {kAttrArchive}},
+        {"present and read-only: cleared before the copy", true, kAttrReadOnly, 0, {0}},
+        {"present, archive set: left as it is", true, kAttrArchive, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakePlatform fake = Machine();
+        fake.AddFile(kSource, c.source_attrs, "new");
+        if (c.present) fake.AddFile(kTarget, c.present_attrs, "old");
+
+        Load(fake);
+        EXPECT_EQ(fake.Content(kTarget), "new");
+        EXPECT_EQ(fake.Attributes(kTarget) & (kAttrReadOnly | kAttrArchive), kAttrArchive);
+        std::vector<std::string> expected;
+        for (std::uint32_t v : c.writes) expected.push_back("SetAttributes(" + U(kTarget) + "=" + std::to_string(v) + ")");
+        EXPECT_EQ(CallsOf(fake, "SetAttributes"), expected);
+        if (c.present && (c.present_attrs & kAttrReadOnly)) {
+            EXPECT_LT(test::IndexOf(fake.calls, expected.at(0)), test::IndexOf(fake.calls, kCopyCall));
+        }
+        // Registered on every run, also when the file was already in place.
+        EXPECT_EQ(Started(fake), std::vector<std::string>{kRegistrar});
+        EXPECT_LT(test::IndexOf(fake.calls, kCopyCall), test::IndexOf(fake.calls, "StartProgram(" + kRegistrar + ")"));
+        EXPECT_TRUE(fake.messages.empty());
+    }
+}
+
+TEST(MenuFormLoad, FoldersAtADriveRootAndWithoutTrailingBackslash) {
+    FakePlatform fake = Machine();
+    fake.program_folder = L"D:\\";
+    fake.AddFile(L"D:\\Package\\mscomctl.ocx", kAttrArchive, "root");
+    Load(fake);
+    EXPECT_EQ(CallsOf(fake, "FileExists"), std::vector<std::string>{"FileExists(C:\\WINDOWS\\system32\\mscomctl.ocx)"});
+    EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite"),
+              std::vector<std::string>{"CopyFileOverwrite(D:\\Package\\mscomctl.ocx -> C:\\WINDOWS\\system32\\)"});
+    EXPECT_EQ(fake.Content(kTarget), "root");
+}
+
+TEST(MenuFormLoad, TrappedErrorIsReportedOnceAndNothingIsPlaced) {
+    struct Case {
+        const char* label;
+        std::string op;  // empty: the read-only bit of an existing file cannot be cleared
+    };
+    const Case cases[] = {
+        {"system folder unknown", "SystemFolder"},
+        {"setup folder unknown", "ProgramFolder"},
+        {"existence check fails", "FileExists"},
+        {"attributes cannot be read", "GetAttributes"},
+        {"read-only bit cannot be cleared", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakePlatform fake = Machine();
+        fake.AddFile(kTarget, kAttrReadOnly, "old");
+        if (c.op.empty()) {
+            fake.LockAttributes(kTarget);
+        } else {
+            fake.Fail(c.op, L"", L"アクセスが拒否されました。");
+        }
+
+        Load(fake);
+        EXPECT_EQ(fake.calls.front(), kCaptionCall);
+        ASSERT_EQ(fake.messages.size(), 1u);  // the report, and no registration message
+        EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmMain Form_Initialize()", L"アクセスが拒否されました。"));
+        EXPECT_TRUE(CallsOf(fake, "CopyFileOverwrite").empty());
+        EXPECT_TRUE(fake.started.empty());
+        EXPECT_EQ(fake.Content(kTarget), "old");
+    }
+}
+
+TEST(MenuFormLoad, CaptionThatCannotBeSetIsReportedLikeTheRest) {
+    FakePlatform fake = Machine();
+    MenuFormLoad(fake, [](const std::wstring&) { throw PlatformError{L"無効なプロパティ値です。"}; });
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmMain Form_Initialize()", L"無効なプロパティ値です。"));
+    EXPECT_TRUE(fake.started.empty());
+}
+
+TEST(MenuFormLoad, FailedCopyIsSilentAndTheRegistrarStillRuns) {
+    struct Case {
+        const char* label;
+        bool older_copy;  // a file without the archive bit already in the system folder
+    };
+    for (const Case& c : {Case{"nothing anywhere", false}, Case{"older copy in the system folder", true}}) {
+        SCOPED_TRACE(c.label);
+        FakePlatform fake = Machine();
+        fake.DeleteFileForce(kSource);
+        if (c.older_copy) fake.AddFile(kTarget, 0, "old");
+        fake.calls.clear();
+
+        Load(fake);
+        EXPECT_TRUE(fake.messages.empty());
+        EXPECT_EQ(Started(fake), std::vector<std::string>{kRegistrar});
+        if (c.older_copy) {
+            // The file that is there is fixed up all the same: it gets the archive bit.
+            EXPECT_EQ(CallsOf(fake, "SetAttributes"), std::vector<std::string>{"SetAttributes(" + U(kTarget) + "=32)"});
+            EXPECT_EQ(fake.Content(kTarget), "old");
+        } else {
+            EXPECT_FALSE(fake.HasFile(kTarget));
+        }
+    }
+}
+
+TEST(MenuFormLoad, RegistrarThatCannotStartShowsOneNotice) {
+    for (bool throws : {true, false}) {
+        SCOPED_TRACE(throws ? "start throws" : "task id 0");
+        FakePlatform fake = Machine();
+        if (throws) {
+            fake.Fail("StartProgram", L"REGSVR32", L"指定されたファイルが見つかりません。");
+        } else {
+            fake.ReturnZeroTask(L"REGSVR32");
+        }
+        Load(fake);
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_EQ(U(fake.messages[0].text), "必要ファイル（mscomctl.ocx）を登録できません。");
+        EXPECT_EQ(fake.messages[0].code, 64);
+        EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
+    }
+}
+
+TEST(MenuFormLoad, NoticeThatCannotBeShownIsNotAnError) {
+    FakePlatform fake = Machine();
+    fake.ReturnZeroTask(L"REGSVR32");
+    fake.Fail("ShowMessage", L"登録できません", L"メッセージを表示できません。");
+    Load(fake);
+    EXPECT_EQ(CallsOf(fake, "ShowMessage").size(), 1u);  // no error report follows the failed box
+}
+
+}  // namespace
+}  // namespace setup
