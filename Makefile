@@ -1,0 +1,49 @@
+# make demo   builds, lays out dist/x64 and runs setup.exe under Wine (screenshots without a display)
+# make test   native unit tests, Win32-layer tests under Wine, end-to-end tests of setup.exe under Wine
+# make dist   dist/x86 and dist/x64: setup.exe with Package/ beside it (PACKAGE=/path for a publisher's own)
+SHELL := /bin/bash
+PACKAGE ?=
+WERROR ?= OFF
+JOBS ?= 2
+
+.PHONY: all deps native x86 x64 dist test unit-test wine-test e2e-test demo clean
+
+all: dist
+
+deps:
+	@scripts/install-deps.sh
+
+native: deps
+	cmake --preset native -DSETUP_WERROR=$(WERROR) >/dev/null
+	cmake --build build/native -j$(JOBS)
+
+x86: deps
+	cmake --preset x86 -DSETUP_WERROR=$(WERROR) >/dev/null
+	cmake --build build/x86 -j$(JOBS)
+
+x64: deps
+	cmake --preset x64 -DSETUP_WERROR=$(WERROR) >/dev/null
+	cmake --build build/x64 -j$(JOBS)
+
+dist: x86 x64
+	scripts/make-dist.sh "$(PACKAGE)"
+
+unit-test: native
+	ctest --test-dir build/native --output-on-failure
+
+wine-test: x64
+	tests/wine/run.sh build/x64
+
+e2e-test: dist
+	tests/e2e/run.sh build/x64
+
+test: unit-test dist
+	tests/dist/check-dist.sh dist
+	tests/wine/run.sh build/x64
+	tests/e2e/run.sh build/x64
+
+demo: dist
+	scripts/demo.sh
+
+clean:
+	rm -rf build dist out

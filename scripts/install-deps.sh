@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the demo need on a Debian machine, and nothing that is already
+# there. Runs as root, or through sudo.
+set -euo pipefail
+
+packages=(
+  make cmake g++ libgtest-dev googletest
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  wine wine64 xvfb x11-utils xauth
+  fonts-ipafont-gothic locales-all imagemagick liblnk-utils
+  xorriso osslsigncode openssl file binutils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "install-deps: installing ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
