@@ -35,7 +35,12 @@ bool Trapped(Platform& platform, std::wstring_view location, Region&& region) {
         std::forward<Region>(region)();
         return true;
     } catch (const PlatformError& error) {
-        ShowErrorMessage(platform, location, error.description);
+        // The routine goes on to its clean-up either way; a report box that cannot be shown must not carry the
+        // failure out of the routine (the callers run inside window procedures).
+        try {
+            ShowErrorMessage(platform, location, error.description);
+        } catch (const PlatformError&) {
+        }
         return false;
     }
 }

@@ -29,7 +29,8 @@ SequenceOutcome RunInstallSequence(ProgressView& view, InstallSteps& steps, Plat
             return SequenceOutcome::Completed;
         }
     } catch (const PlatformError& error) {
-        ShowErrorMessage(platform, kLocSequence, error.description);
+        // Nothing is above this tick to catch a failure: from here on the way back to the menu is all that counts.
+        Ignored([&] { ShowErrorMessage(platform, kLocSequence, error.description); });
         Ignored([&] { view.SetProgress(0); });
     }
     // Failure section: nothing here may stop the way back to the menu.

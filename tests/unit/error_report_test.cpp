@@ -55,6 +55,15 @@ TEST(ErrorModes, TrappedReportsOnceAndSkipsTheRestOfTheRegion) {
     EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze DeleteSetupExe()", L"使用中です。"));
 }
 
+TEST(ErrorModes, ReportThatCannotBeShownStillEndsTheRegionQuietly) {
+    FakePlatform fake;
+    fake.Fail("ShowMessage", L"", L"メッセージを表示できません。");
+    bool ok = true;
+    EXPECT_NO_THROW(ok = Trapped(fake, L"frmRudIze DeleteSetupExe()", [] { throw PlatformError{L"使用中です。"}; }));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(test::CallsOf(fake, "ShowMessage").size(), 1u);
+}
+
 TEST(ErrorModes, TrappedRegionWithoutFailureShowsNothing) {
     FakePlatform fake;
     EXPECT_TRUE(Trapped(fake, L"x", [] {}));

@@ -217,6 +217,22 @@ TEST(InstallSequence, FailureSectionGoesBackToTheMenuEvenWhenTheWindowFails) {
     EXPECT_EQ(fake.calls.back(), "view HideSelf()");
 }
 
+TEST(InstallSequence, NoMessageBoxAtAllStillEndsAtTheMenu) {
+    // The tick is the top of its call chain: nothing may escape it.
+    FakePlatform fake;
+    fake.Fail("ShowMessage", L"", L"メッセージを表示できません。");
+    ScriptedSteps steps(fake);
+    RecordingView view(fake);
+    view.throw_on = "SetProgress(80)";
+
+    SequenceOutcome outcome = SequenceOutcome::Completed;
+    EXPECT_NO_THROW(outcome = RunInstallSequence(view, steps, fake));
+    EXPECT_EQ(outcome, SequenceOutcome::Failed);
+    EXPECT_EQ(view.bar, 0);
+    const std::vector<std::string> tail(fake.calls.end() - 2, fake.calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"view ShowMenu()", "view HideSelf()"}));
+}
+
 TEST(InstallSequence, SecondRunInTheSameWindowStartsAgainFromTen) {
     FakePlatform fake;
     ScriptedSteps steps(fake);
