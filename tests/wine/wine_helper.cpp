@@ -1,0 +1,77 @@
+// A program the Wine tests start to see what a started program receives.
+//
+// With SETUP_HELPER_RECORD set, it writes a record file (UTF-8, one item a line):
+//   command line (GetCommandLineW)
+//   current folder
+//   program folder (Win32Platform::ProgramFolder)
+//   show=<wShowWindow> flags=<dwFlags> of its start-up information
+//   pid=<process id>
+// The record is written to a temporary name and then renamed, so a reader never sees half of it.
+// With SETUP_HELPER_SLEEP_MS set, it then stays alive that long: the tests need a program that runs for a
+// known time. Its exit code is SETUP_HELPER_EXIT_CODE, or 0.
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/win32/handles.h"
+#include "platform/win32/win32_platform.h"
+
+namespace {
+
+std::wstring Env(const wchar_t* name) {
+    wchar_t buffer[2048];
+    const DWORD length = ::GetEnvironmentVariableW(name, buffer, 2048);
+    if (length == 0 || length >= 2048) return {};
+    return std::wstring(buffer, length);
+}
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                          nullptr);
+    return out;
+}
+
+bool WriteRecord(const std::wstring& path) {
+    wchar_t folder[MAX_PATH * 4];
+    ::GetCurrentDirectoryW(MAX_PATH * 4, folder);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoW(&startup);
+
+    std::wstring program_folder;
+    try {
+        program_folder = setup::Win32Platform().ProgramFolder();
+    } catch (const setup::PlatformError& e) {
+        program_folder = L"error: " + e.description;
+    }
+
+    std::string text = Utf8(::GetCommandLineW()) + "\n" + Utf8(folder) + "\n" + Utf8(program_folder) + "\n" +
+                       "show=" + std::to_string(startup.wShowWindow) + " flags=" + std::to_string(startup.dwFlags) +
+                       "\n" + "pid=" + std::to_string(::GetCurrentProcessId()) + "\n";
+
+    const std::wstring temporary = path + L".part";
+    {
+        setup::win32::UniqueFileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return false;
+    }
+    return ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+}  // namespace
+
+int wmain() {
+    const std::wstring record = Env(L"SETUP_HELPER_RECORD");
+    if (!record.empty() && !WriteRecord(record)) return 90;
+    const std::wstring sleep_ms = Env(L"SETUP_HELPER_SLEEP_MS");
+    if (!sleep_ms.empty()) ::Sleep(static_cast<DWORD>(std::wcstoul(sleep_ms.c_str(), nullptr, 10)));
+    const std::wstring exit_code = Env(L"SETUP_HELPER_EXIT_CODE");
+    return exit_code.empty() ? 0 : static_cast<int>(std::wcstol(exit_code.c_str(), nullptr, 10));
+}
