@@ -22,8 +22,8 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 # The pictures are drawn at four times their size and scaled down, for smooth edges on the white panel.
-# "BMP3:" writes the classic BITMAPINFOHEADER that LoadImage reads; TrueColor keeps it 24-bit even where
-# few colours are used, and flatten/alpha off leave no alpha channel behind.
+# "BMP3:" writes the classic BITMAPINFOHEADER that LoadImage reads; a 256-colour palette, uncompressed, keeps
+# them small inside setup.exe, and flatten/alpha off leave no alpha channel behind.
 
 # Emblem: a report sheet with a folded corner behind a ledger with a gold spine, a label and a rising bar chart.
 convert -size 444x416 xc:white \
@@ -40,7 +40,7 @@ convert -size 444x416 xc:white \
   -stroke none -fill "$gold" -draw "rectangle 140,320 164,350" -draw "rectangle 176,296 200,350" \
   -draw "rectangle 212,262 236,350" -draw "rectangle 248,226 272,350" \
   -fill '#6f8fd0' -draw "rectangle 130,354 272,360" \
-  -resize '111x104!' -background white -flatten -alpha off -depth 8 -type TrueColor BMP3:menu_emblem.bmp
+  -resize '111x104!' -background white -flatten -alpha off -depth 8 -colors 256 -type Palette -compress None BMP3:menu_emblem.bmp
 
 # Logo: the short product name in bold Gothic (IPA P Gothic has no bold face, so the glyphs get an outline
 # of their own colour), a gold diamond before it and a two-colour rule under it.
@@ -50,7 +50,7 @@ convert -size 988x240 xc:white \
   -font "$font" -pointsize 188 -fill "$navy" -stroke "$navy" -strokewidth 8 -gravity west -annotate +118-10 'ホルンデ' \
   -stroke none -gravity northwest -fill "$gold" -draw "rectangle 120,210 960,220" \
   -fill "$navy" -draw "rectangle 120,210 330,220" \
-  -resize '247x60!' -background white -flatten -alpha off -depth 8 -type TrueColor BMP3:menu_logo.bmp
+  -resize '247x60!' -background white -flatten -alpha off -depth 8 -colors 256 -type Palette -compress None BMP3:menu_logo.bmp
 
 # Icon: the emblem's ledger and sheet, drawn pixel by pixel at each size (no anti-aliasing, so it stays within
 # 16 colours and reads at 16 x 16). The ICO writer stores a palette image of at most 16 colours at 4 bits per

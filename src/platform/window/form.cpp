@@ -215,8 +215,7 @@ void Form::LayOut(int dpi) {
 }
 
 HFONT Form::FontFor(const Font& font, int dpi) {
-    const std::wstring key = std::wstring(font.face) + L"|" + std::to_wstring(font.points) + L"|" +
-                             std::to_wstring(font.bold) + std::to_wstring(font.italic) + L"|" + std::to_wstring(dpi);
+    const FontKey key{std::wstring(font.face), static_cast<int>(font.points * 100), font.bold, font.italic, dpi};
     auto it = fonts_.find(key);
     if (it != fonts_.end()) return it->second;
     LOGFONTW description = DefaultFont(dpi);

@@ -10,6 +10,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/layout.h"
@@ -73,7 +74,8 @@ private:
     int dpi_ = 96;
     std::map<int, HWND> children_;
     std::map<int, HBITMAP> pictures_;
-    std::map<std::wstring, HFONT> fonts_;
+    using FontKey = std::tuple<std::wstring, int, bool, bool, int>;  // face, points x 100, bold, italic, dpi
+    std::map<FontKey, HFONT> fonts_;
     std::map<std::uint32_t, HBRUSH> brushes_;
 };
 
