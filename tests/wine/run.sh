@@ -23,6 +23,8 @@ drive_m="$work/drive_m"
 mkdir -p "$work"
 wine_grant_read "$tests" || exit 2
 wine_prefix_init "$prefix" || { echo "run.sh: no Wine prefix" >&2; exit 2; }
+# No window manager under Xvfb: without this every closed message box waits 2 s for its withdrawal.
+wine_prefix_unmanaged "$prefix" || exit 2
 
 # Drive M: is an empty folder of this run: the test starts a program from its root.
 rm -rf "$drive_m"

@@ -675,6 +675,8 @@ struct BoxUser {
     bool found = false;
     bool ok = false, yes = false, no = false, cancel = false;
     bool yes_is_default = false;
+    ULONGLONG started = ::GetTickCount64();
+    ULONGLONG found_after_ms = 0;
 };
 
 DWORD WINAPI AnswerBox(void* parameter) {
@@ -687,6 +689,7 @@ DWORD WINAPI AnswerBox(void* parameter) {
         ::Sleep(20);
     }
     user->found = true;
+    user->found_after_ms = ::GetTickCount64() - user->started;
     // A box may keep buttons it does not use as hidden controls.
     auto shown = [box](int id) {
         HWND button = ::GetDlgItem(box, id);
@@ -725,6 +728,8 @@ TEST(ShowMessageTest, ButtonsFollowTheCodeAndTheAnswerComesBack) {
         UniqueHandle thread(::CreateThread(nullptr, 0, AnswerBox, &user, 0, nullptr));
         const int answer = platform.ShowMessage(L"エラー  テスト\r\n情報   ", c.code, user.title);
         ::WaitForSingleObject(thread.get(), 10000);
+        std::printf("      %s: box on screen after %llu ms, answered after %llu ms\n", c.label, user.found_after_ms,
+                    ::GetTickCount64() - user.started);
         ASSERT_TRUE(user.found);
         EXPECT_EQ(answer, c.press);
         EXPECT_EQ(user.ok, c.ok);

@@ -235,6 +235,7 @@ void Win32Platform::SaveShortcut(const std::wstring& path, const ShortcutDefinit
 
 int Win32Platform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
     const HWND owner_window = Owner();
+    // After a long wait another program may hold the foreground; the answer is needed from the user now.
     // Without an owner the box still has to block every window of the program.
     UINT style = static_cast<UINT>(code) | MB_SETFOREGROUND;
     if (owner_window == nullptr) style |= MB_TASKMODAL;
