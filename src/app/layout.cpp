@@ -11,9 +11,8 @@ int TwipsToPixels(int twips, int dpi) {
 
 int PointsToPixels(double points, int dpi) { return static_cast<int>(std::lround(points * dpi / 72.0)); }
 
-std::uint32_t ColourBehind(const WindowDesign& design, const Control& control) {
-    // Rows run front to back, so the last opaque row that contains the control is the one drawn first.
-    std::uint32_t colour = design.back_colour;
+const Control* ControlBehind(const WindowDesign& design, const Control& control) {
+    // Rows run front to back: only rows after this one lie behind it.
     bool behind = false;
     for (int i = 0; i < design.control_count; ++i) {
         const Control& other = design.controls[i];
@@ -25,11 +24,15 @@ std::uint32_t ColourBehind(const WindowDesign& design, const Control& control) {
         // A label that reaches a little past the panel's edge still lies on the panel.
         const int x = control.left + control.width / 2, y = control.top + control.height / 2;
         if (other.left <= x && x < other.left + other.width && other.top <= y && y < other.top + other.height) {
-            colour = other.back_colour;
-            break;  // the nearest one behind wins
+            return &other;
         }
     }
-    return colour;
+    return nullptr;
+}
+
+std::uint32_t ColourBehind(const WindowDesign& design, const Control& control) {
+    const Control* behind = ControlBehind(design, control);
+    return behind ? behind->back_colour : design.back_colour;
 }
 
 }  // namespace setup

@@ -207,8 +207,17 @@ void Form::LayOut(int dpi) {
     for (int i = 0; i < design_.control_count; ++i) {
         const Control& control = design_.controls[i];
         HWND child = Child(control.id);
-        SetWindowPos(child, nullptr, TwipsToPixels(control.left, dpi), TwipsToPixels(control.top, dpi),
-                     TwipsToPixels(control.width, dpi), TwipsToPixels(control.height, dpi),
+        RECT rect{TwipsToPixels(control.left, dpi), TwipsToPixels(control.top, dpi),
+                  TwipsToPixels(control.left + control.width, dpi), TwipsToPixels(control.top + control.height, dpi)};
+        // A transparent control fills itself with the colour of the panel it lies on; where it reaches past
+        // the panel it would paint over the panel's border, so it ends inside the border.
+        if (const Control* panel = control.back_colour == kNoColour ? ControlBehind(design_, control) : nullptr) {
+            const RECT inner{TwipsToPixels(panel->left, dpi) + 1, TwipsToPixels(panel->top, dpi) + 1,
+                             TwipsToPixels(panel->left + panel->width, dpi) - 1,
+                             TwipsToPixels(panel->top + panel->height, dpi) - 1};
+            IntersectRect(&rect, &rect, &inner);
+        }
+        SetWindowPos(child, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.font, dpi)), TRUE);
     }
