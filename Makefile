@@ -26,7 +26,9 @@ x64: deps
 	cmake --build build/x64 -j$(JOBS)
 
 dist: x86 x64
-	scripts/make-dist.sh "$(PACKAGE)"
+	@$(if $(filter command line,$(origin SIGN_PASSWORD)),echo "make dist: SIGN_PASSWORD is taken from the environment only and never from the make command line" >&2; exit 1)
+	SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_PKCS12="$(SIGN_PKCS12)" \
+	  SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" scripts/make-dist.sh "$(PACKAGE)"
 
 unit-test: native
 	ctest --test-dir build/native --output-on-failure
