@@ -25,9 +25,10 @@ std::wstring DescribeError(DWORD code) {
     if (buffer != nullptr) ::LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
     if (text.empty()) {
-        wchar_t hex[16];
-        std::swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(code));
-        text = hex;
+        // No text for this code: show the code itself, as Windows does ("0x0000007B").
+        static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+        text = L"0x";
+        for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(code >> shift) & 0xF];
     }
     return text;
 }
@@ -220,7 +221,9 @@ void Win32Platform::SaveShortcut(const std::wstring& path, const ShortcutDefinit
     if (!com.usable()) ThrowHresult(com.result());
 
     ComPtr<IShellLinkW> link;
-    CheckHresult(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+    // The identifiers are spelled out here: the uuid library would bring every identifier Windows has.
+    static constexpr CLSID kShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+    CheckHresult(::CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
                                     link.put_void()));
     CheckHresult(link->SetPath(shortcut.target_path.c_str()));
     CheckHresult(link->SetShowCmd(shortcut.window_style));
