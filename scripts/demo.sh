@@ -17,8 +17,9 @@ driver=$root/build/x64/tools/uidriver/uidriver.exe
 [[ -f $setup_exe ]] || { echo "demo: $setup_exe missing; run make dist" >&2; exit 1; }
 
 wine_prefix_init "$prefix"
-# Wine draws the title bars itself, so that screenshots show captions and icons without a window manager.
-wine_run "$prefix" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1 || true
+# Without a window manager Wine draws the title bars itself (captions and icons show in screenshots), and
+# hiding a window does not wait for a manager that is not there.
+wine_prefix_unmanaged "$prefix"
 # A fresh machine for each demo: no earlier install, so no question about an existing one.
 rm -rf "$prefix/drive_c/DAZov"
 
