@@ -4,6 +4,8 @@
 # certificate is given (see scripts/sign.sh), and makes an ISO 9660 image with Joliet names of each medium,
 # dist/x86.iso and dist/x64.iso, with setup.exe and Package\ at the root as on a real disc.
 # Usage: make-dist.sh [PACKAGE_DIR]   without a folder, the sample stand-ins of the build are used.
+# DIST_DIR in the environment puts the media elsewhere than dist/, BUILD_DIR takes the programs from elsewhere
+# than build/ (the tests use both).
 #
 # Everything is made in a staging folder first and replaces what is in dist/ only when all of it succeeded,
 # so a failed build (a wrong password, say) leaves dist/ exactly as it was.
@@ -11,6 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 package=${1:-}
 volume_label=HORUNDE_SAMPLE
+dist=${DIST_DIR:-dist}
+build=${BUILD_DIR:-build}
 
 # Everything setup.exe copies or starts from Package.
 required=(rudize.exe mscomctl.ocx comdlg32.ocx mscomct2.ocx MSCC2JP.DLL TransLh6.ocx MSMAPI32.OCX MSMPIJP.DLL
@@ -26,28 +30,29 @@ if [[ -n "$package" ]]; then
   fi
 fi
 for arch in x86 x64; do
-  [[ -f "build/$arch/src/setup.exe" ]] || { echo "make-dist: build/$arch/src/setup.exe is not built" >&2; exit 1; }
+  [[ -f "$build/$arch/src/setup.exe" ]] || { echo "make-dist: $build/$arch/src/setup.exe is not built" >&2; exit 1; }
 done
 
-# Beside dist/ on the same file system, so the finished media are moved in by renaming.
-mkdir -p build dist
-stage=$(mktemp -d build/dist-staging.XXXXXX)
+# On the same file system as the media, so the finished ones are moved in by renaming.
+mkdir -p "$dist"
+if [[ -n "${DIST_DIR:-}" ]]; then stage_parent=$(dirname "$dist"); else stage_parent=$build; fi
+stage=$(mktemp -d "$stage_parent/dist-staging.XXXXXX")
 trap 'rm -rf "$stage"' EXIT
 
 for arch in x86 x64; do
   out=$stage/$arch
   mkdir -p "$out/Package"
-  cp "build/$arch/src/setup.exe" "$out/setup.exe"
+  cp "$build/$arch/src/setup.exe" "$out/setup.exe"
   if [[ -n "$package" ]]; then
     cp -a "$package"/. "$out/Package/"     # the publisher's files, as they are
   else
-    cp -a "build/$arch/Package"/. "$out/Package/"
+    cp -a "$build/$arch/Package"/. "$out/Package/"
   fi
 done
 
 if [[ -n "${SIGN_CERT:-}${SIGN_KEY:-}${SIGN_PKCS12:-}" ]]; then
   scripts/sign.sh "$stage/x86/setup.exe" "$stage/x64/setup.exe" || {
-    echo "make-dist: signing failed; dist/ is left as it was" >&2
+    echo "make-dist: signing failed; $dist is left as it was" >&2
     exit 1
   }
 else
@@ -58,7 +63,7 @@ for arch in x86 x64; do
   if ! xorriso -as mkisofs -J -joliet-long -r -V "$volume_label" -o "$stage/$arch.iso" "$stage/$arch" \
        >"$stage/xorriso.log" 2>&1; then
     cat "$stage/xorriso.log" >&2
-    echo "make-dist: the ISO image of $arch could not be made; dist/ is left as it was" >&2
+    echo "make-dist: the ISO image of $arch could not be made; $dist is left as it was" >&2
     exit 1
   fi
 done
@@ -66,10 +71,10 @@ done
 # All made: swap each piece in. What it replaces goes into the staging folder and leaves with it.
 mkdir "$stage/old"
 for item in x86 x64 x86.iso x64.iso; do
-  [[ -e "dist/$item" ]] && mv "dist/$item" "$stage/old/"
-  mv "$stage/$item" "dist/$item"
+  [[ -e "$dist/$item" ]] && mv "$dist/$item" "$stage/old/"
+  mv "$stage/$item" "$dist/$item"
 done
 for arch in x86 x64; do
-  echo "make-dist: dist/$arch ready ($(stat -c %s "dist/$arch/setup.exe") bytes setup.exe)," \
-       "dist/$arch.iso ($(stat -c %s "dist/$arch.iso") bytes)"
+  echo "make-dist: $dist/$arch ready ($(stat -c %s "$dist/$arch/setup.exe") bytes setup.exe)," \
+       "$dist/$arch.iso ($(stat -c %s "$dist/$arch.iso") bytes)"
 done
