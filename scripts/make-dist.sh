@@ -10,8 +10,13 @@
 # Everything is made in a staging folder first and replaces what is in dist/ only when all of it succeeded,
 # so a failed build (a wrong password, say) leaves dist/ exactly as it was.
 set -euo pipefail
+# Paths given relative to where the script was started from stay valid after the move to the source root.
+absolute() { [[ -z "$1" || "$1" == /* ]] && echo "$1" || echo "$PWD/$1"; }
+package=$(absolute "${1:-}")
+for v in SIGN_CERT SIGN_KEY SIGN_PKCS12 DIST_DIR BUILD_DIR; do
+  [[ -n "${!v:-}" ]] && export "$v=$(absolute "${!v}")"
+done
 cd "$(dirname "$0")/.."
-package=${1:-}
 volume_label=HORUNDE_SAMPLE
 dist=${DIST_DIR:-dist}
 build=${BUILD_DIR:-build}
@@ -51,7 +56,7 @@ for arch in x86 x64; do
 done
 
 if [[ -n "${SIGN_CERT:-}${SIGN_KEY:-}${SIGN_PKCS12:-}" ]]; then
-  scripts/sign.sh "$stage/x86/setup.exe" "$stage/x64/setup.exe" || {
+  (cd "$stage" && "$OLDPWD/scripts/sign.sh" x86/setup.exe x64/setup.exe) || {
     echo "make-dist: signing failed; $dist is left as it was" >&2
     exit 1
   }
