@@ -41,6 +41,7 @@ e2e-test: dist
 
 test: unit-test dist
 	tests/dist/check-dist.sh dist
+	tests/dist/sign-test.sh
 	tests/wine/run.sh build/x64
 	tests/e2e/run.sh build/x64
 

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb x11-utils xauth
   fonts-ipafont-gothic locales-all imagemagick liblnk-utils
-  xorriso osslsigncode openssl file binutils
+  xorriso osslsigncode openssl file binutils python3
 )
 
 missing=()
