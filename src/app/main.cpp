@@ -4,19 +4,12 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include <cstdlib>
 
 #include "app/forms.h"
 #include "install/frm_rudize.h"
 #include "platform/win32/win32_platform.h"
 #include "windows/agreement/frm_kyodaku.h"
 #include "windows/menu/frm_main.h"
-
-// The library's default terminate handler prints demangled type names to a console this program does not
-// have, and brings the demangler along; ending at once is all this program needs.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
 
 namespace {
 
