@@ -29,8 +29,16 @@ void RestrictDllSearch() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     RestrictDllSearch();
 
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+    // The common controls (version 6, through the manifest) are loaded only now, so that the search above
+    // applies to them and to what they load: a static import would be resolved before any code runs, and
+    // the common controls are not among the DLLs Windows always takes from the system folder.
+    if (HMODULE common_controls = LoadLibraryW(L"comctl32.dll")) {
+        using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+        const auto init = reinterpret_cast<InitFn>(
+            reinterpret_cast<void*>(GetProcAddress(common_controls, "InitCommonControlsEx")));
+        const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+        if (init) init(&controls);
+    }
     // The shell's shortcut object is an apartment-threaded COM object used from this, the only thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
