@@ -6,7 +6,7 @@ PACKAGE ?=
 WERROR ?= OFF
 JOBS ?= 2
 
-.PHONY: all deps native x86 x64 dist test unit-test wine-test e2e-test demo clean
+.PHONY: all deps native x86 x64 dist test unit-test wine-test e2e-test demo bench clean
 
 all: dist
 
@@ -47,6 +47,9 @@ test: unit-test dist
 
 demo: dist
 	scripts/demo.sh
+
+bench: x86 x64
+	bench/run.sh
 
 clean:
 	rm -rf build dist out

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# make bench: builds the benchmark programs and the NSIS peer, lays out a medium with all of them beside
+# Package\, and runs the timing driver under Wine. Prints figures; a missed target is reported, never failed.
+#
+# Environment: BENCH_RUNS (default 7) and BENCH_LATENCY_RUNS (default 3) runs per program,
+# BENCH_DISPLAY (default :96) the Xvfb display to use, BENCH_PREFIX the Wine prefix (default build/bench/wineprefix).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+source scripts/wine.sh
+
+runs=${BENCH_RUNS:-7}
+latency_runs=${BENCH_LATENCY_RUNS:-3}
+display=${BENCH_DISPLAY:-:96}
+out=$root/build/bench
+medium=$out/medium
+prefix=${BENCH_PREFIX:-$out/wineprefix}
+
+for arch in x86 x64; do
+  [[ -f build/$arch/src/setup.exe ]] || { echo "bench: build/$arch/src/setup.exe is not built" >&2; exit 1; }
+done
+[[ -d build/x64/Package ]] || { echo "bench: build/x64/Package is not built" >&2; exit 1; }
+
+# ---- build -------------------------------------------------------------------------------------------
+mkdir -p "$out"
+cxx=x86_64-w64-mingw32-g++-win32
+flags=(-std=c++17 -O2 -Wall -Wextra -static -s -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX
+       -D_WIN32_WINNT=0x0601)
+$cxx "${flags[@]}" -municode -mwindows -o "$out/bare_window.exe" bench/bare_window.cpp
+$cxx "${flags[@]}" -municode -mwindows -o "$out/direct_install.exe" bench/direct_install.cpp -lole32 -luuid -lshell32
+$cxx "${flags[@]}" -mconsole -o "$out/bench_driver.exe" bench/bench_driver.cpp -lpsapi
+
+if ! command -v makensis >/dev/null; then
+  echo "bench: installing nsis"
+  sudo=(); [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq nsis >/dev/null
+fi
+# The peer for both architectures (the x86 one only for its size; this machine runs 64-bit programs only).
+for arch in x64 x86; do
+  target=amd64-unicode; [[ $arch == x86 ]] && target=x86-unicode
+  sed "s/^Target .*/Target $target/" bench/peer.nsi >"$out/peer-$arch.nsi"
+  cp bench/peer_license.txt "$out/"
+  (cd "$out" && makensis -V1 -DOUTFILE="peer_setup-$arch.exe" "peer-$arch.nsi")
+done
+
+# ---- the medium ----------------------------------------------------------------------------------------
+rm -rf "$medium"
+mkdir -p "$medium"
+cp build/x64/src/setup.exe "$medium/"
+cp -a build/x64/Package "$medium/Package"
+cp "$out/bare_window.exe" "$out/direct_install.exe" "$out/bench_driver.exe" "$medium/"
+cp "$out/peer_setup-x64.exe" "$medium/peer_setup.exe"
+wine_grant_read "$medium"
+
+# ---- sizes and imports ---------------------------------------------------------------------------------
+kb() { echo "$(( ($(stat -c %s "$1") + 1023) / 1024 ))"; }
+imports() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' '; }
+# DLLs that come with a compiler or a run-time, not with Windows.
+runtime_dlls() { imports "$1" | tr ' ' '\n' | grep -iE '^(lib.*|msvcp.*|msvcr[0-9].*|vcruntime.*|ucrtbase.*|api-ms-win-crt.*|mingwm10)\.dll$' | tr '\n' ' ' || true; }
+
+setup_x86_kb=$(kb build/x86/src/setup.exe)
+echo
+echo "Size and imports"
+printf '  %-26s %6s KB  imports: %s\n' "setup.exe (x86)" "$setup_x86_kb" "$(imports build/x86/src/setup.exe)"
+printf '  %-26s %6s KB  imports: %s\n' "setup.exe (x64)" "$(kb build/x64/src/setup.exe)" "$(imports build/x64/src/setup.exe)"
+printf '  %-26s %6s KB  imports: %s\n' "NSIS peer (x86)" "$(kb "$out/peer_setup-x86.exe")" "$(imports "$out/peer_setup-x86.exe")"
+printf '  %-26s %6s KB  imports: %s\n' "NSIS peer (x64)" "$(kb "$out/peer_setup-x64.exe")" "$(imports "$out/peer_setup-x64.exe")"
+printf '  %-26s %6s KB\n' "bare_window.exe (x64)" "$(kb "$out/bare_window.exe")"
+rt86=$(runtime_dlls build/x86/src/setup.exe); rt64=$(runtime_dlls build/x64/src/setup.exe)
+echo "  (NSIS $(makensis -VERSION), Modern UI; the peer holds its license text and icon, no package file)"
+verdict=met; { ((setup_x86_kb > 250)) || [[ -n $rt86 ]]; } && verdict=MISSED
+echo "  target: setup.exe (x86) at most 250 KB, no run-time DLLs: ${setup_x86_kb} KB, run-time DLLs: ${rt86:-none}  $verdict"
+[[ -n $rt64 ]] && echo "  note: setup.exe (x64) imports run-time DLLs: $rt64"
+peer_x86_kb=$(kb "$out/peer_setup-x86.exe")
+if ((setup_x86_kb <= peer_x86_kb)); then ahead=ahead; else ahead=BEHIND; fi
+echo "  ahead of the NSIS peer (x86 sizes): $ahead ($setup_x86_kb KB vs $peer_x86_kb KB)"
+
+# ---- timings under Wine -------------------------------------------------------------------------------
+wine_prefix_init "$prefix"
+wine_prefix_unmanaged "$prefix"
+xvfb_start "$display"
+trap 'wine_stop "$prefix"; xvfb_stop' EXIT
+wine_run "$prefix" "$medium/bench_driver.exe" "$(_wine_dos_path "$medium")" "$runs" "$latency_runs" ||
+  echo "bench: the driver ended with an error; the figures above may be incomplete" >&2
