@@ -1,0 +1,806 @@
+// End-to-end tests: the real setup.exe, started from a medium inside the Wine prefix and driven through
+// its windows with the UI driver. Each test makes the machine state it needs in SetUp and waits on
+// conditions with bounded time-outs only.
+//
+// Settings, from the environment (Wine paths):
+//   E2E_SETUP_EXE  the setup program on the medium      (default C:\medium\setup.exe)
+//   E2E_SHOT_DIR   screenshot requests on failure        (default: none)
+//   E2E_LNK_DIR    where the install test copies the two shortcuts for an outside check (default C:\e2e-lnk)
+#include <windows.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwctype>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "uidriver.h"
+
+namespace ud = uidriver;
+
+namespace {
+
+// ---- Constants of the program under test -------------------------------------------------------
+
+const std::wstring kCaption = L"≪ホルンデ≫サンプル版のセットアップメニュー";
+const std::wstring kTitle = L"≪ホルンデ≫サンプル版のセットアップ";
+const std::wstring kInstallButton = L"「ホルンデ」サンプル版のセットアップ";
+const std::wstring kExitButton = L"終了";
+const std::wstring kDecline = L"同意しない";
+const std::wstring kAgree = L"同意する";
+const std::wstring kSetup = L"セットアップ";
+const std::wstring kCancel = L"ｷｬﾝｾﾙ";
+const std::wstring kCompleted = L"≪ホルンデ≫サンプル版のセットアップが完了しました。";
+const std::wstring kFailed = L"≪ホルンデ≫サンプル版のセットアップができませんでした。";
+const std::wstring kExistingQuestion =
+    L"既に≪ホルンデ≫サンプル版がセットアップされています。\r\n"
+    L"セットアップを継続すると、既存の≪ホルンデ≫サンプル版と入力したデータは全て削除されます。\r\n"
+    L"セットアップを継続しますか？";
+const std::wstring kRuvokReportStart = L"エラー  frmRudIze ExecuteRuvok()\r\n情報   ";
+
+const std::wstring kInstallRoot = L"C:\\DAZov";
+const std::wstring kShortcutName = L"ホルンデ.lnk";
+const std::wstring kSampleKey = L"Software\\HorundeSample";
+
+const std::vector<std::wstring> kComponents = {
+    L"comdlg32.ocx", L"mscomct2.ocx", L"MSCC2JP.DLL", L"TransLh6.ocx", L"MSMAPI32.OCX",
+    L"MSMPIJP.DLL",  L"UNLHA32.DLL",  L"vb6jp.DLL",   L"RoVur.dll",    L"ZozuvOvero.dll"};
+const std::vector<std::wstring> kRegisteredComponents = {L"comdlg32.ocx", L"mscomct2.ocx", L"TransLh6.ocx",
+                                                         L"MSMAPI32.OCX", L"ZozuvOvero.dll"};
+const std::wstring kControlFile = L"mscomctl.ocx";
+
+// Bounds: generous for a loaded 2-core machine; a passing run only waits as long as it must.
+constexpr DWORD kWindowMs = 20000;
+constexpr DWORD kInstallMs = 60000;
+constexpr DWORD kExitMs = 20000;
+constexpr DWORD kRegistrarMs = 30000;
+
+// ---- Small helpers ----------------------------------------------------------------------------
+
+std::wstring Env(const wchar_t* name, const std::wstring& fallback) {
+    wchar_t buf[1024];
+    DWORD n = GetEnvironmentVariableW(name, buf, 1024);
+    return n > 0 && n < 1024 ? std::wstring(buf, n) : fallback;
+}
+
+std::wstring SetupExe() { return Env(L"E2E_SETUP_EXE", L"C:\\medium\\setup.exe"); }
+std::wstring MediumPackage() {
+    std::wstring exe = SetupExe();
+    return exe.substr(0, exe.find_last_of(L'\\') + 1) + L"Package\\";
+}
+
+// Readable in gtest's messages: UTF-8, with CR and LF shown as \r and \n.
+std::string Show(const std::wstring& s) { return ud::ToUtf8(ud::Escape(s)); }
+
+std::wstring SystemDir() {
+    wchar_t buf[MAX_PATH];
+    GetSystemDirectoryW(buf, MAX_PATH);
+    std::wstring s = buf;
+    if (s.back() != L'\\') s += L'\\';
+    return s;
+}
+
+std::wstring ShellFolder(int csidl) {
+    wchar_t buf[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, 0, buf);
+    return buf;
+}
+
+std::wstring DesktopShortcut() { return ShellFolder(0 /* CSIDL_DESKTOP */) + L"\\" + kShortcutName; }
+std::wstring ProgramsShortcut() { return ShellFolder(2 /* CSIDL_PROGRAMS */) + L"\\" + kShortcutName; }
+
+bool FileExists(const std::wstring& path) {
+    DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+bool FolderExists(const std::wstring& path) {
+    DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void DeleteFileForce(const std::wstring& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+}
+
+void DeleteTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = dir + L"\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(path);
+            else
+                DeleteFileForce(path);
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(dir.c_str());
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::string out;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return out;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
+    CloseHandle(f);
+    return out;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE) << Show(path);
+    DWORD written = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+}
+
+// Lines of a UTF-8 CR LF log; empty when the file is absent.
+std::vector<std::wstring> LogLines(const std::wstring& path) {
+    std::wstring text = ud::FromUtf8(ReadFileBytes(path));
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::wstring> Split(const std::wstring& s, wchar_t sep) {
+    std::vector<std::wstring> out;
+    size_t start = 0;
+    for (;;) {
+        size_t end = s.find(sep, start);
+        out.push_back(s.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (end == std::wstring::npos) return out;
+        start = end + 1;
+    }
+}
+
+std::wstring Lower(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
+    return s;
+}
+
+// Processes whose image name is `exe` (case-insensitive), e.g. the registrars still running.
+int CountProcesses(const std::wstring& exe) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof pe;
+    int n = 0;
+    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe))
+        if (_wcsicmp(pe.szExeFile, exe.c_str()) == 0) ++n;
+    CloseHandle(snap);
+    return n;
+}
+
+bool RegistrarsDone(DWORD timeout_ms = kRegistrarMs) {
+    return ud::WaitUntil([] { return CountProcesses(L"regsvr32.exe") == 0; }, timeout_ms, 50);
+}
+
+// ---- Registry: what the sample components record ----------------------------------------------
+
+std::set<std::wstring> RegisteredNames() {
+    std::set<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kSampleKey + L"\\Registered").c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD len = 256;
+        if (RegEnumValueW(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.insert(Lower(name));
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+DWORD RegisterCount(const std::wstring& file) {
+    DWORD value = 0, size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, (kSampleKey + L"\\RegisterCount").c_str(), file.c_str(), RRF_RT_REG_DWORD,
+                     nullptr, &value, &size) != ERROR_SUCCESS)
+        return 0;
+    return value;
+}
+
+// ---- Shortcuts --------------------------------------------------------------------------------
+
+struct ShortcutProps {
+    bool loaded = false;
+    std::wstring target, icon, description, workdir, arguments;
+    int iconIndex = -1, showCmd = -1;
+    WORD hotkey = 0xFFFF;
+};
+
+ShortcutProps ReadShortcut(const std::wstring& path) {
+    ShortcutProps p;
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return p;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+            p.loaded = true;
+            wchar_t buf[MAX_PATH * 2];
+            // Junk first, so "not written" shows.
+            wcscpy(buf, L"junk");
+            if (SUCCEEDED(link->GetPath(buf, MAX_PATH * 2, nullptr, SLGP_RAWPATH))) p.target = buf;
+            wcscpy(buf, L"junk");
+            int index = -7;
+            if (SUCCEEDED(link->GetIconLocation(buf, MAX_PATH * 2, &index))) {
+                p.icon = buf;
+                p.iconIndex = index;
+            }
+            wcscpy(buf, L"junk");
+            if (SUCCEEDED(link->GetDescription(buf, MAX_PATH * 2))) p.description = buf;
+            wcscpy(buf, L"junk");
+            if (SUCCEEDED(link->GetWorkingDirectory(buf, MAX_PATH * 2))) p.workdir = buf;
+            wcscpy(buf, L"junk");
+            if (SUCCEEDED(link->GetArguments(buf, MAX_PATH * 2))) p.arguments = buf;
+            int show = -7;
+            if (SUCCEEDED(link->GetShowCmd(&show))) p.showCmd = show;
+            WORD hotkey = 0xFFFF;
+            if (SUCCEEDED(link->GetHotkey(&hotkey))) p.hotkey = hotkey;
+        }
+        file->Release();
+    }
+    link->Release();
+    return p;
+}
+
+// ---- The fixture ------------------------------------------------------------------------------
+
+class Setup : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    static void TearDownTestSuite() { CoUninitialize(); }
+
+    void SetUp() override {
+        // A registrar or service tool left by the previous test must not write into this one.
+        RegistrarsDone();
+        ud::WaitUntil([] { return CountProcesses(L"Ruvok.exe") == 0; }, 10000, 50);
+        CleanMachine();
+    }
+
+    void TearDown() override {
+        if (HasFailure()) {
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            std::wstring dir = Env(L"E2E_SHOT_DIR", L"");
+            if (!dir.empty()) {
+                std::wstring name = ud::FromUtf8(std::string(info->test_suite_name()) + "." + info->name());
+                std::replace(name.begin(), name.end(), L'/', L'_');
+                if (!ud::RequestScreenshot(dir, name, 15000))
+                    std::printf("(failure screenshot %s was not taken)\n", ud::ToUtf8(name).c_str());
+            }
+        }
+        app_.Kill();
+    }
+
+    static void CleanMachine() {
+        DeleteTree(kInstallRoot);
+        const std::wstring sys = SystemDir();
+        for (const auto& f : kComponents) DeleteFileForce(sys + f);
+        DeleteFileForce(sys + kControlFile);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSampleKey.c_str());
+        DeleteFileForce(DesktopShortcut());
+        DeleteFileForce(ProgramsShortcut());
+    }
+
+    void Start(const std::vector<std::wstring>& env = {}) {
+        app_ = ud::Process::Start(SetupExe(), env);
+        ASSERT_TRUE(app_.valid());
+    }
+    DWORD pid() const { return app_.pid(); }
+
+    HWND WaitWindow(const std::wstring& button) {
+        HWND h = ud::WaitWindow(pid(), button, kWindowMs);
+        EXPECT_TRUE(h) << "no visible window with the button " << Show(button);
+        return h;
+    }
+    HWND WaitMenu() { return WaitWindow(kInstallButton); }
+    HWND WaitTerms() { return WaitWindow(kAgree); }
+    HWND WaitProgress() { return WaitWindow(kCancel); }
+
+    // Menu -> terms -> progress; returns the progress window.
+    HWND OpenProgress() {
+        HWND menu = WaitMenu();
+        if (!menu) return nullptr;
+        EXPECT_TRUE(ud::ClickButton(menu, kInstallButton));
+        HWND terms = WaitTerms();
+        if (!terms) return nullptr;
+        EXPECT_TRUE(ud::ClickButton(terms, kAgree));
+        return WaitProgress();
+    }
+
+    ud::MessageBoxInfo WaitMessage(DWORD timeout_ms = kInstallMs) {
+        ud::MessageBoxInfo m;
+        EXPECT_TRUE(ud::WaitMessageBox(pid(), timeout_ms, &m)) << "no message box";
+        return m;
+    }
+
+    void Answer(const ud::MessageBoxInfo& m, int id) {
+        ASSERT_TRUE(ud::AnswerMessageBox(m.hwnd, id));
+        EXPECT_TRUE(ud::WaitUntil([&] { return !ud::IsVisible(m.hwnd); }, kWindowMs)) << "box stayed";
+    }
+
+    void ExpectInformation(const ud::MessageBoxInfo& m, const std::wstring& text) {
+        EXPECT_EQ(Show(m.title), Show(kTitle));
+        EXPECT_EQ(Show(m.text), Show(text));
+        EXPECT_EQ(m.icon, ud::IconKind::Information);
+        ASSERT_EQ(m.buttons.size(), 1u);
+        EXPECT_EQ(m.buttons[0].first, IDOK);
+    }
+
+    // After an outcome message: menu visible again, progress window hidden but alive.
+    void ExpectBackOnMenu(HWND menu, HWND progress) {
+        HWND again = WaitMenu();
+        EXPECT_EQ(again, menu) << "the menu is another window";
+        EXPECT_TRUE(ud::WaitUntil([&] { return !ud::IsVisible(progress); }, kWindowMs));
+        EXPECT_TRUE(ud::Exists(progress)) << "progress window destroyed";
+        EXPECT_TRUE(app_.Running());
+    }
+
+    // Runs one install from the progress window through the completion message; the menu comes back.
+    void InstallToCompletion(HWND menu, HWND progress, bool expect_question = false) {
+        ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+        ud::MessageBoxInfo m = WaitMessage();
+        if (expect_question) {
+            EXPECT_EQ(Show(m.text), Show(kExistingQuestion));
+            Answer(m, IDYES);
+            m = WaitMessage();
+        }
+        ExpectInformation(m, kCompleted);
+        Answer(m, IDOK);
+        ExpectBackOnMenu(menu, progress);
+    }
+
+    void ExpectEnds() {
+        DWORD code = 0;
+        EXPECT_TRUE(app_.WaitExit(kExitMs, &code)) << "setup.exe still runs";
+        EXPECT_TRUE(ud::TopLevelWindows(pid()).empty());
+    }
+
+    // Every message posted to the program before this call has been handled when it returns: EM_SETSEL
+    // posted to `edit` goes through the same queue behind them, and its effect can be read back.
+    static void Barrier(HWND edit) {
+        DWORD start = 0, end = 0;
+        SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        const int mark = (start == 1 && end == 1) ? 2 : 1;
+        PostMessageW(edit, EM_SETSEL, mark, mark);
+        EXPECT_TRUE(ud::WaitUntil(
+            [&] {
+                DWORD s = 0, e = 0;
+                SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e));
+                return s == static_cast<DWORD>(mark) && e == static_cast<DWORD>(mark);
+            },
+            5000));
+    }
+
+    ud::Process app_;
+};
+
+std::wstring Join(const std::set<std::wstring>& names) {
+    std::wstring out;
+    for (const auto& n : names) out += (out.empty() ? L"" : L", ") + n;
+    return out;
+}
+
+// ---- Start-up ---------------------------------------------------------------------------------
+
+TEST_F(Setup, StartShowsMenuAndRegistersControlFileOnce) {
+    Start();
+    HWND menu = WaitMenu();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(Show(ud::Text(menu)), Show(kCaption));
+    EXPECT_TRUE(ud::FindButton(menu, kExitButton));
+
+    const std::wstring placed = SystemDir() + kControlFile;
+    EXPECT_TRUE(FileExists(placed));
+    EXPECT_EQ(ReadFileBytes(placed), ReadFileBytes(MediumPackage() + kControlFile)) << "not the medium's file";
+    EXPECT_TRUE(ud::WaitUntil([&] { return RegisterCount(kControlFile) >= 1; }, kRegistrarMs))
+        << "mscomctl.ocx never registered";
+
+    // menu -> terms -> menu does not place or register it again
+    ASSERT_TRUE(ud::ClickButton(menu, kInstallButton));
+    HWND terms = WaitTerms();
+    ASSERT_TRUE(terms);
+    ASSERT_TRUE(ud::ClickButton(terms, kDecline));
+    EXPECT_EQ(WaitMenu(), menu);
+    EXPECT_TRUE(RegistrarsDone());
+    EXPECT_EQ(RegisterCount(kControlFile), 1u);
+    EXPECT_EQ(Show(Join(RegisteredNames())), Show(L"mscomctl.ocx"));
+}
+
+TEST_F(Setup, StartReplacesReadOnlyControlFile) {
+    const std::wstring placed = SystemDir() + kControlFile;
+    WriteFileBytes(placed, "an older copy");
+    ASSERT_TRUE(SetFileAttributesW(placed.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(GetFileAttributesW(placed.c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    Start();
+    ASSERT_TRUE(WaitMenu());
+    EXPECT_EQ(ReadFileBytes(placed), ReadFileBytes(MediumPackage() + kControlFile)) << "old copy not replaced";
+    EXPECT_FALSE(GetFileAttributesW(placed.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(ud::WaitUntil([&] { return RegisterCount(kControlFile) >= 1; }, kRegistrarMs));
+    EXPECT_TRUE(RegistrarsDone());
+    EXPECT_EQ(RegisterCount(kControlFile), 1u);
+}
+
+// ---- Navigation -------------------------------------------------------------------------------
+
+TEST_F(Setup, NavigationKeepsWindowsAndTheirState) {
+    Start();
+    HWND menu = WaitMenu();
+    ASSERT_TRUE(menu);
+
+    // First visit of the terms window: focus on "同意しない", Esc does nothing, Enter declines.
+    ASSERT_TRUE(ud::ClickButton(menu, kInstallButton));
+    HWND terms = WaitTerms();
+    ASSERT_TRUE(terms);
+    EXPECT_TRUE(ud::WaitUntil([&] { return !ud::IsVisible(menu); }, kWindowMs)) << "menu not hidden";
+    EXPECT_TRUE(ud::Exists(menu));
+    EXPECT_EQ(Show(ud::Text(terms)), Show(kCaption));
+    HWND decline = ud::FindButton(terms, kDecline);
+    HWND edit = ud::FindChild(terms, L"Edit");
+    ASSERT_TRUE(decline);
+    ASSERT_TRUE(edit);
+    EXPECT_TRUE(ud::WaitUntil([&] { return ud::FocusedWindow(terms) == decline; }, 5000))
+        << "focus is on " << Show(ud::Text(ud::FocusedWindow(terms)));
+
+    ud::PressKey(decline, VK_ESCAPE, 0x1B);
+    Barrier(edit);
+    EXPECT_TRUE(ud::IsVisible(terms)) << "Esc left the terms window";
+    EXPECT_FALSE(ud::IsVisible(menu));
+    EXPECT_TRUE(app_.Running());
+
+    ud::PressKey(ud::FocusedWindow(terms), VK_RETURN, L'\r');
+    EXPECT_EQ(WaitMenu(), menu) << "Enter did not decline";
+    EXPECT_TRUE(ud::WaitUntil([&] { return !ud::IsVisible(terms); }, kWindowMs));
+    EXPECT_TRUE(ud::Exists(terms));
+
+    // Second visit: same window, same text; it cannot be edited; it scrolls.
+    ASSERT_TRUE(ud::ClickButton(menu, kInstallButton));
+    EXPECT_EQ(WaitTerms(), terms);
+    const std::wstring text = ud::Text(edit);
+    EXPECT_GT(text.size(), 100u);
+    EXPECT_TRUE(ud::SetClipboardText(L"PASTED"));
+    SendMessageW(edit, EM_SETSEL, 0, 20);
+    ud::TypeChar(edit, L'a');
+    ud::PressKey(edit, VK_BACK, L'\b');
+    ud::PressKey(edit, VK_DELETE);
+    ud::PressCtrl(edit, L'V');
+    ud::PressCtrl(edit, L'X');
+    PostMessageW(edit, WM_PASTE, 0, 0);
+    PostMessageW(edit, WM_CLEAR, 0, 0);
+    PostMessageW(edit, WM_CUT, 0, 0);
+    Barrier(edit);
+    EXPECT_EQ(ud::Text(edit), text) << "the terms text changed";
+
+    ud::ScrollLines(edit, 0x7FFF);
+    ud::ScrollLines(edit, -3);
+    const int first = ud::FirstVisibleLine(edit);
+    EXPECT_GT(first, 0) << "the text did not scroll";
+
+    ASSERT_TRUE(ud::ClickButton(terms, kDecline));
+    EXPECT_EQ(WaitMenu(), menu);
+    ASSERT_TRUE(ud::ClickButton(menu, kInstallButton));
+    EXPECT_EQ(WaitTerms(), terms);
+    EXPECT_EQ(ud::Text(edit).size(), text.size()) << "the text was rebuilt";
+    EXPECT_EQ(ud::Text(edit), text);
+    EXPECT_EQ(ud::FirstVisibleLine(edit), first) << "scroll position lost";
+
+    // Progress window: bar at 0, focus on "セットアップ"; cancel and agree again keep both windows.
+    ASSERT_TRUE(ud::ClickButton(terms, kAgree));
+    HWND progress = WaitProgress();
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(Show(ud::Text(progress)), Show(kCaption));
+    EXPECT_TRUE(ud::WaitUntil([&] { return !ud::IsVisible(terms); }, kWindowMs));
+    HWND bar = ud::FindChild(progress, L"msctls_progress32");
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(ud::ProgressPos(bar), 0);
+    HWND setup = ud::FindButton(progress, kSetup);
+    EXPECT_TRUE(ud::WaitUntil([&] { return ud::FocusedWindow(progress) == setup; }, 5000))
+        << "focus is on " << Show(ud::Text(ud::FocusedWindow(progress)));
+
+    ASSERT_TRUE(ud::ClickButton(progress, kCancel));
+    EXPECT_EQ(WaitTerms(), terms);
+    EXPECT_TRUE(ud::WaitUntil([&] { return !ud::IsVisible(progress); }, kWindowMs));
+    EXPECT_TRUE(ud::Exists(progress));
+    EXPECT_EQ(ud::FirstVisibleLine(edit), first);
+    ASSERT_TRUE(ud::ClickButton(terms, kAgree));
+    EXPECT_EQ(WaitProgress(), progress);
+    EXPECT_EQ(ud::ProgressPos(bar), 0);
+    EXPECT_FALSE(FolderExists(kInstallRoot)) << "cancel or navigation ran a step";
+}
+
+// ---- Install ----------------------------------------------------------------------------------
+
+TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
+    // A stale read-only component must be replaced.
+    const std::wstring sys = SystemDir();
+    WriteFileBytes(sys + L"comdlg32.ocx", "an older copy");
+    ASSERT_TRUE(SetFileAttributesW((sys + L"comdlg32.ocx").c_str(), FILE_ATTRIBUTE_READONLY));
+    WriteFileBytes(sys + L"RoVur.dll", "an older copy");
+    ASSERT_TRUE(SetFileAttributesW((sys + L"RoVur.dll").c_str(), FILE_ATTRIBUTE_READONLY));
+
+    Start();
+    HWND menu = WaitMenu();
+    ASSERT_TRUE(menu);
+    HWND progress = OpenProgress();
+    ASSERT_TRUE(progress);
+    InstallToCompletion(menu, progress);
+    if (HasFatalFailure()) return;
+
+    EXPECT_TRUE(FileExists(kInstallRoot + L"\\DAZov.mde"));
+    EXPECT_TRUE(FileExists(kInstallRoot + L"\\Work\\ZEL.ico"));
+    EXPECT_TRUE(FileExists(kInstallRoot + L"\\Info\\Ruvok.exe"));
+    EXPECT_FALSE(FileExists(kInstallRoot + L"\\setup.exe")) << "installer copy left behind";
+
+    // The service tool: started once, with the single argument "/i".
+    const std::wstring log = kInstallRoot + L"\\Info\\Ruvok.log";
+    EXPECT_TRUE(ud::WaitUntil([&] { return !LogLines(log).empty(); }, kWindowMs)) << "Ruvok.exe never started";
+    EXPECT_TRUE(ud::WaitUntil([] { return CountProcesses(L"Ruvok.exe") == 0; }, kWindowMs));
+    auto lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 1u) << "Ruvok.exe starts: " << lines.size();
+    auto fields = Split(lines[0], L'\t');
+    ASSERT_EQ(fields.size(), 2u) << Show(lines[0]);
+    EXPECT_EQ(Show(fields[1]), Show(L"/i"));
+
+    // Components: in place, archive set, read-only clear, the medium's bytes.
+    for (const auto& f : kComponents) {
+        SCOPED_TRACE(ud::ToUtf8(f));
+        const std::wstring path = sys + f;
+        DWORD attr = GetFileAttributesW(path.c_str());
+        ASSERT_NE(attr, INVALID_FILE_ATTRIBUTES) << "missing";
+        EXPECT_TRUE(attr & FILE_ATTRIBUTE_ARCHIVE);
+        EXPECT_FALSE(attr & FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(MediumPackage() + f)) << "not the medium's file";
+    }
+
+    // Registration: the five registered rows and the control file, each exactly once.
+    std::set<std::wstring> expected{Lower(kControlFile)};
+    for (const auto& f : kRegisteredComponents) expected.insert(Lower(f));
+    EXPECT_TRUE(ud::WaitUntil([&] { return RegisteredNames().size() >= expected.size(); }, kRegistrarMs));
+    EXPECT_TRUE(RegistrarsDone());
+    EXPECT_EQ(Show(Join(RegisteredNames())), Show(Join(expected)));
+    for (const auto& f : expected) EXPECT_EQ(RegisterCount(f), 1u) << Show(f);
+
+    // Shortcuts, read back through IShellLinkW.
+    const std::wstring lnk_dir = Env(L"E2E_LNK_DIR", L"C:\\e2e-lnk");
+    CreateDirectoryW(lnk_dir.c_str(), nullptr);
+    const std::pair<std::wstring, std::wstring> shortcuts[] = {{DesktopShortcut(), L"desktop.lnk"},
+                                                               {ProgramsShortcut(), L"programs.lnk"}};
+    for (const auto& [path, copy] : shortcuts) {
+        SCOPED_TRACE(ud::ToUtf8(path));
+        ASSERT_TRUE(FileExists(path));
+        ShortcutProps p = ReadShortcut(path);
+        ASSERT_TRUE(p.loaded);
+        EXPECT_EQ(Show(p.target), Show(L"C:\\DAZov\\DAZov.mde"));
+        EXPECT_EQ(p.showCmd, SW_SHOWNORMAL);
+        EXPECT_EQ(Show(p.icon), Show(L"C:\\DAZov\\Work\\ZEL.ico"));
+        EXPECT_EQ(p.iconIndex, 0);
+        EXPECT_EQ(Show(p.description), Show(L"ホルンデ"));
+        EXPECT_EQ(Show(p.workdir), Show(L"C:\\DAZov"));
+        EXPECT_EQ(Show(p.arguments), "");
+        EXPECT_EQ(p.hotkey, 0);
+        EXPECT_TRUE(CopyFileW(path.c_str(), (lnk_dir + L"\\" + copy).c_str(), FALSE));
+    }
+
+    // The program is still there, and "終了" ends it.
+    ASSERT_TRUE(ud::ClickButton(menu, kExitButton));
+    ExpectEnds();
+}
+
+TEST_F(Setup, SecondInstallInTheSameRun) {
+    Start();
+    HWND menu = WaitMenu();
+    ASSERT_TRUE(menu);
+    HWND progress = OpenProgress();
+    ASSERT_TRUE(progress);
+    HWND bar = ud::FindChild(progress, L"msctls_progress32");
+    ASSERT_TRUE(bar);
+    InstallToCompletion(menu, progress);
+    if (HasFatalFailure()) return;
+
+    EXPECT_EQ(OpenProgress(), progress);
+    EXPECT_EQ(ud::ProgressPos(bar), 100) << "bar not as the first run left it";
+    // The install root exists now: the question comes, at the first step's milestone.
+    ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+    ud::MessageBoxInfo m = WaitMessage();
+    EXPECT_EQ(Show(m.text), Show(kExistingQuestion));
+    EXPECT_EQ(ud::ProgressPos(bar), 10);
+    Answer(m, IDYES);
+    m = WaitMessage();
+    ExpectInformation(m, kCompleted);
+    Answer(m, IDOK);
+    ExpectBackOnMenu(menu, progress);
+    EXPECT_EQ(LogLines(kInstallRoot + L"\\Info\\Ruvok.log").size(), 2u);
+}
+
+TEST_F(Setup, ExistingInstallationAnsweredNo) {
+    ASSERT_TRUE(CreateDirectoryW(kInstallRoot.c_str(), nullptr));
+    Start();
+    HWND menu = WaitMenu();
+    ASSERT_TRUE(menu);
+    HWND progress = OpenProgress();
+    ASSERT_TRUE(progress);
+    ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+
+    ud::MessageBoxInfo m = WaitMessage();
+    EXPECT_EQ(Show(m.title), Show(kTitle));
+    EXPECT_EQ(Show(m.text), Show(kExistingQuestion));
+    EXPECT_EQ(m.icon, ud::IconKind::Question);
+    ASSERT_EQ(m.buttons.size(), 2u);
+    EXPECT_EQ(m.buttons[0].first, IDYES);
+    EXPECT_EQ(m.buttons[1].first, IDNO);
+    EXPECT_EQ(m.focusedButton, IDYES) << "Yes is not the default";
+    Answer(m, IDNO);
+
+    m = WaitMessage();
+    ExpectInformation(m, kFailed);
+    EXPECT_FALSE(FileExists(kInstallRoot + L"\\setup.exe"));
+    Answer(m, IDOK);
+    ExpectBackOnMenu(menu, progress);
+    HWND bar = ud::FindChild(progress, L"msctls_progress32");
+    EXPECT_EQ(ud::ProgressPos(bar), 10);
+    EXPECT_FALSE(FileExists(kInstallRoot + L"\\setup.exe"));
+    EXPECT_FALSE(FileExists(kInstallRoot + L"\\Info\\rudize.log")) << "the package installer ran";
+    EXPECT_FALSE(FileExists(DesktopShortcut()));
+    EXPECT_FALSE(FileExists(ProgramsShortcut()));
+    for (const auto& f : kComponents) EXPECT_FALSE(FileExists(SystemDir() + f)) << Show(f);
+    EXPECT_TRUE(FolderExists(kInstallRoot));
+}
+
+TEST_F(Setup, ExistingInstallationAnsweredYes) {
+    ASSERT_TRUE(CreateDirectoryW(kInstallRoot.c_str(), nullptr));
+    Start();
+    HWND menu = WaitMenu();
+    ASSERT_TRUE(menu);
+    HWND progress = OpenProgress();
+    ASSERT_TRUE(progress);
+    InstallToCompletion(menu, progress, /*expect_question=*/true);
+    EXPECT_TRUE(FileExists(kInstallRoot + L"\\DAZov.mde"));
+    EXPECT_TRUE(FileExists(DesktopShortcut()));
+}
+
+TEST_F(Setup, MissingServiceToolIsReported) {
+    Start({L"RUDIZE_SAMPLE_SKIP_TOOL=1"});
+    HWND menu = WaitMenu();
+    ASSERT_TRUE(menu);
+    HWND progress = OpenProgress();
+    ASSERT_TRUE(progress);
+    HWND bar = ud::FindChild(progress, L"msctls_progress32");
+    ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+
+    ud::MessageBoxInfo m = WaitMessage();
+    EXPECT_EQ(ud::ProgressPos(bar), 90) << "bar when the report showed";
+    EXPECT_EQ(Show(m.title), Show(kTitle));
+    EXPECT_EQ(Show(m.text.substr(0, kRuvokReportStart.size())), Show(kRuvokReportStart)) << Show(m.text);
+    EXPECT_EQ(m.icon, ud::IconKind::Warning);
+    ASSERT_EQ(m.buttons.size(), 1u);
+    EXPECT_EQ(m.buttons[0].first, IDOK);
+    Answer(m, IDOK);
+
+    m = WaitMessage();
+    ExpectInformation(m, kFailed);
+    Answer(m, IDOK);
+    ExpectBackOnMenu(menu, progress);
+    EXPECT_EQ(ud::ProgressPos(bar), 90);
+}
+
+// ---- Ending the program -----------------------------------------------------------------------
+
+enum class Which { Menu, Terms, Progress };
+struct CloseCase {
+    const char* label;
+    Which window;
+    bool sysCommand;
+};
+
+class SetupClose : public Setup, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(SetupClose, ClosingAWindowEndsTheProgram) {
+    const CloseCase& c = GetParam();
+    Start();
+    HWND target = WaitMenu();
+    ASSERT_TRUE(target);
+    if (c.window != Which::Menu) {
+        ASSERT_TRUE(ud::ClickButton(target, kInstallButton));
+        target = WaitTerms();
+        ASSERT_TRUE(target);
+    }
+    if (c.window == Which::Progress) {
+        ASSERT_TRUE(ud::ClickButton(target, kAgree));
+        target = WaitProgress();
+        ASSERT_TRUE(target);
+    }
+    ASSERT_TRUE(c.sysCommand ? ud::CloseBySysCommand(target) : ud::CloseByMessage(target));
+    ExpectEnds();
+    EXPECT_EQ(ud::MessageBoxes(pid()).size(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, SetupClose,
+                         ::testing::Values(CloseCase{"MenuSysClose", Which::Menu, true},
+                                           CloseCase{"MenuWmClose", Which::Menu, false},
+                                           CloseCase{"TermsSysClose", Which::Terms, true},
+                                           CloseCase{"TermsWmClose", Which::Terms, false},
+                                           CloseCase{"ProgressSysClose", Which::Progress, true},
+                                           CloseCase{"ProgressWmClose", Which::Progress, false}),
+                         [](const ::testing::TestParamInfo<CloseCase>& i) { return std::string(i.param.label); });
+
+TEST_F(Setup, ExitButtonEndsTheProgram) {
+    Start();
+    HWND menu = WaitMenu();
+    ASSERT_TRUE(menu);
+    ASSERT_TRUE(ud::ClickButton(menu, kExitButton));
+    ExpectEnds();
+}
+
+// ---- Responsiveness during the package installer's run ---------------------------------------
+
+TEST_F(Setup, StaysResponsiveWhileThePackageInstallerRuns) {
+    Start({L"RUDIZE_SAMPLE_DELAY_MS=8000"});
+    HWND menu = WaitMenu();
+    ASSERT_TRUE(menu);
+    HWND progress = OpenProgress();
+    ASSERT_TRUE(progress);
+    HWND terms = ud::FindWindowByButton(pid(), kAgree, false);
+    HWND cancel = ud::FindButton(progress, kCancel);
+    ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+
+    // The installer copy is there while the package installer runs (it sleeps 8 s first).
+    const std::wstring copy = kInstallRoot + L"\\setup.exe";
+    ASSERT_TRUE(ud::WaitUntil([&] { return FileExists(copy); }, kWindowMs)) << "package installer not started";
+
+    double worst = 0;
+    int probes = 0, unanswered = 0;
+    bool clicked = false;
+    const ULONGLONG started = GetTickCount64();
+    while (ud::MessageBoxes(pid()).empty() && GetTickCount64() - started < kInstallMs) {
+        double ms = 0;
+        if (!ud::Responds(progress, 300, &ms)) ++unanswered;
+        worst = std::max(worst, ms);
+        ++probes;
+        if (!clicked && GetTickCount64() - started > 2000) {
+            // A user's click on "ｷｬﾝｾﾙ" while the installer runs.
+            ud::MouseClick(cancel);
+            clicked = true;
+        }
+        Sleep(50);  // pacing of the probes only; nothing is decided by it
+    }
+    std::printf("[ responsiveness ] %d WM_NULL probes during the wait, %d unanswered, worst %.1f ms\n", probes,
+                unanswered, worst);
+    EXPECT_GT(probes, 20) << "the wait was shorter than expected";
+    EXPECT_EQ(unanswered, 0);
+    EXPECT_TRUE(clicked);
+    EXPECT_TRUE(ud::IsVisible(progress)) << "ｷｬﾝｾﾙ left the progress window during the wait";
+    EXPECT_FALSE(terms && ud::IsVisible(terms)) << "ｷｬﾝｾﾙ showed the terms window during the wait";
+
+    ud::MessageBoxInfo m = WaitMessage();
+    ExpectInformation(m, kCompleted);
+    Answer(m, IDOK);
+    ExpectBackOnMenu(menu, progress);
+    EXPECT_FALSE(terms && ud::IsVisible(terms));
+}
+
+}  // namespace
