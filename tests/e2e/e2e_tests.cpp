@@ -634,7 +634,11 @@ TEST_F(Setup, SecondInstallInTheSameRun) {
     ExpectInformation(m, kCompleted);
     Answer(m, IDOK);
     ExpectBackOnMenu(menu, progress);
-    EXPECT_EQ(LogLines(kInstallRoot + L"\\Info\\Ruvok.log").size(), 2u);
+    // The service tool is not waited for by the program: its second line comes when it comes.
+    const std::wstring log = kInstallRoot + L"\\Info\\Ruvok.log";
+    EXPECT_TRUE(ud::WaitUntil([&] { return LogLines(log).size() >= 2; }, kWindowMs));
+    EXPECT_TRUE(ud::WaitUntil([] { return CountProcesses(L"Ruvok.exe") == 0; }, kWindowMs));
+    EXPECT_EQ(LogLines(log).size(), 2u);
 }
 
 TEST_F(Setup, ExistingInstallationAnsweredNo) {
@@ -784,9 +788,12 @@ TEST_F(Setup, StaysResponsiveWhileThePackageInstallerRuns) {
     while (FileExists(copy) && ud::MessageBoxes(pid()).empty() && GetTickCount64() - started < kInstallMs) {
         double ms = 0;
         const ULONGLONG at = GetTickCount64() - started;
-        if (!ud::Responds(progress, 300, &ms) && FileExists(copy))
-            unanswered.push_back("at " + std::to_string(at) + " ms");
-        worst = std::max(worst, ms);
+        const bool answered = ud::Responds(progress, 300, &ms);
+        // A probe that outlasted the wait itself met the steps after it, which are not measured here.
+        if (FileExists(copy)) {
+            if (!answered) unanswered.push_back("at " + std::to_string(at) + " ms");
+            worst = std::max(worst, ms);
+        }
         ++probes;
         if (!clicked && at > 2000) {
             // A user's click on "ｷｬﾝｾﾙ" while the installer runs.
