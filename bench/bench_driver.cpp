@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <functional>
 #include <map>
@@ -512,15 +513,24 @@ int main(int argc, char** argv) {
     const Subject start_subjects[] = {Subject::Setup, Subject::Bare, Subject::Peer};
     const Subject install_subjects[] = {Subject::Setup, Subject::Direct, Subject::Peer};
     const Subject latency_subjects[] = {Subject::Setup, Subject::Peer};
-    fprintf(stderr, "bench: start-up, %d runs each\n", runs);
-    for (int i = -1; i < runs; ++i)
-        for (Subject s : start_subjects) MeasureStart(s, i >= 0);
-    fprintf(stderr, "bench: install, %d runs each\n", runs);
-    for (int i = -1; i < runs; ++i)
-        for (Subject s : install_subjects) MeasureInstall(s, i >= 0);
-    fprintf(stderr, "bench: responsiveness during an 8 s installer, %d runs each\n", latency_runs);
-    for (int i = 0; i < latency_runs; ++i)
-        for (Subject s : latency_subjects) MeasureLatency(s, true);
+    // BENCH_ONLY=start, install or latency runs that part alone (when looking into one figure).
+    const char* only = getenv("BENCH_ONLY");
+    auto wanted = [only](const char* part) { return !only || !*only || strcmp(only, part) == 0; };
+    if (wanted("start")) {
+        fprintf(stderr, "bench: start-up, %d runs each\n", runs);
+        for (int i = -1; i < runs; ++i)
+            for (Subject s : start_subjects) MeasureStart(s, i >= 0);
+    }
+    if (wanted("install")) {
+        fprintf(stderr, "bench: install, %d runs each\n", runs);
+        for (int i = -1; i < runs; ++i)
+            for (Subject s : install_subjects) MeasureInstall(s, i >= 0);
+    }
+    if (wanted("latency")) {
+        fprintf(stderr, "bench: responsiveness during an 8 s installer, %d runs each\n", latency_runs);
+        for (int i = 0; i < latency_runs; ++i)
+            for (Subject s : latency_subjects) MeasureLatency(s, true);
+    }
     WaitQuiet();
     CleanInstallRoot();
 

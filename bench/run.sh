@@ -3,6 +3,7 @@
 # Package\, and runs the timing driver under Wine. Prints figures; a missed target is reported, never failed.
 #
 # Environment: BENCH_RUNS (default 7) and BENCH_LATENCY_RUNS (default 3) runs per program,
+# BENCH_ONLY (start, install or latency) one part of the timings alone, BENCH_VERBOSE=1 every slow ping,
 # BENCH_DISPLAY (default :96) the Xvfb display to use, BENCH_PREFIX the Wine prefix (default build/bench/wineprefix).
 set -euo pipefail
 cd "$(dirname "$0")/.."
