@@ -109,19 +109,24 @@ int Demo(const std::wstring& setup, const std::wstring& shots) {
     shot(L"progress");
     ClickButton(progress, L"セットアップ");
 
-    MessageBoxInfo m;
+    // Answer every box (Yes to the question about an existing installation) until the menu is back.
     for (;;) {
+        MessageBoxInfo m;
         if (!WaitMessageBox(p.pid(), kMessageTimeoutMs, &m)) return fail(L"no outcome message", p);
         Out(L"message: " + Escape(m.text));
         const bool question = m.buttons.size() == 2;
         shot(question ? L"question" : L"message");
-        const int answer = question ? IDYES : m.buttons.front().first;
-        AnswerMessageBox(m.hwnd, answer);
-        if (!WaitUntil([&] { return !IsVisible(m.hwnd); }, kWindowTimeoutMs)) return fail(L"box stayed", p);
-        if (FindWindowByButton(p.pid(), kInstall, true)) break;  // back on the menu: done
-        if (!question && MessageBoxes(p.pid()).empty() &&
-            WaitWindow(p.pid(), kInstall, kWindowTimeoutMs))
-            break;
+        AnswerMessageBox(m.hwnd, question ? IDYES : m.buttons.front().first);
+        bool menu_back = false;
+        const bool settled = WaitUntil(
+            [&] {
+                if (IsVisible(m.hwnd)) return false;
+                menu_back = FindWindowByButton(p.pid(), kInstall, true) != nullptr;
+                return menu_back || !MessageBoxes(p.pid()).empty();
+            },
+            kMessageTimeoutMs);
+        if (!settled) return fail(L"neither another message nor the menu after a message", p);
+        if (menu_back) break;
     }
     menu = WaitWindow(p.pid(), kInstall, kWindowTimeoutMs);
     if (!menu) return fail(L"menu did not come back", p);
