@@ -2,11 +2,11 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <objbase.h>
 
 
 #include "app/forms.h"
 #include "install/frm_rudize.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/win32_platform.h"
 #include "windows/agreement/frm_kyodaku.h"
 #include "windows/menu/frm_main.h"
@@ -24,6 +24,11 @@ void RestrictDllSearch() {
     SetDllDirectoryW(L"");  // and never the current folder
 }
 
+void CALLBACK PreloadWhenIdle(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    setup::win32::PreloadShell();
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -39,8 +44,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
         if (init) init(&controls);
     }
-    // The shell's shortcut object is an apartment-threaded COM object used from this, the only thread.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     setup::Win32Platform platform;
     setup::Forms forms;
@@ -63,6 +66,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     menu.Load();  // the caption, then the progress-bar control placed and registered
     menu.Show();
+    // Timer messages come after painting: once the menu is on screen, load what the shortcut step will need
+    // (the shell's shortcut object is an apartment-threaded COM object used from this, the only thread).
+    SetTimer(nullptr, 0, 1, PreloadWhenIdle);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -72,6 +78,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return 0;
 }

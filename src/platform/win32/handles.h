@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "platform/win32/system_library.h"
+
 #include <utility>
 
 namespace setup::win32 {
@@ -160,9 +162,9 @@ private:
 class ComInitGuard {
 public:
     explicit ComInitGuard(DWORD model = COINIT_APARTMENTTHREADED) noexcept
-        : hr_(::CoInitializeEx(nullptr, model)) {}
+        : hr_(ComInitialize(model)) {}
     ~ComInitGuard() {
-        if (SUCCEEDED(hr_)) ::CoUninitialize();
+        if (SUCCEEDED(hr_)) ComUninitialize();
     }
     ComInitGuard(const ComInitGuard&) = delete;
     ComInitGuard& operator=(const ComInitGuard&) = delete;

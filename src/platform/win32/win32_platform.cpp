@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/system_library.h"
 
 namespace setup {
 
@@ -89,20 +90,24 @@ std::wstring Win32Platform::ProgramFolder() {
 }
 
 bool Win32Platform::FolderExists(const std::wstring& path) {
+    AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 void Win32Platform::CreateFolder(const std::wstring& path) {
+    AnswerPending();
     if (!::CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError();
 }
 
 bool Win32Platform::FileExists(const std::wstring& path) {
+    AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::uint32_t Win32Platform::GetAttributes(const std::wstring& path) {
+    AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) ThrowLastError();
     // FILE_ATTRIBUTE_NORMAL stands for "no bits set"; callers see that as 0.
@@ -110,18 +115,21 @@ std::uint32_t Win32Platform::GetAttributes(const std::wstring& path) {
 }
 
 void Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+    AnswerPending();
     DWORD value = attributes & ~kAttributesNotSettable;
     if (value == 0) value = FILE_ATTRIBUTE_NORMAL;
     if (!::SetFileAttributesW(path.c_str(), value)) ThrowLastError();
 }
 
 void Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
+    AnswerPending();
     std::wstring target = destination;
     if (!target.empty() && target.back() == L'\\') target += FileNameOf(source);
     if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) ThrowLastError();
 }
 
 void Win32Platform::DeleteFileForce(const std::wstring& path) {
+    AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) ThrowLastError();
     if (attributes & FILE_ATTRIBUTE_READONLY) {
@@ -133,6 +141,7 @@ void Win32Platform::DeleteFileForce(const std::wstring& path) {
 }
 
 std::uint32_t Win32Platform::StartProgram(const std::wstring& command_line) {
+    AnswerPending();
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::vector<wchar_t> writable(command_line.begin(), command_line.end());
     writable.push_back(L'\0');
@@ -149,6 +158,16 @@ std::uint32_t Win32Platform::StartProgram(const std::wstring& command_line) {
     }
     // Started and let go: nobody waits for it, so its handles are closed at once.
     return process.process_id();
+}
+
+void AnswerPending() {
+    MSG message;
+    // Any peek runs the messages other programs have sent us and are waiting on.
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    // Paint what changed (the progress bar), a bounded number of times.
+    for (int i = 0; i < 16 && ::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i) {
+        ::DispatchMessageW(&message);
+    }
 }
 
 bool IsUserInputMessage(UINT message) {
@@ -210,21 +229,22 @@ WaitResult Win32Platform::RunAndWait(const std::wstring& application, std::uint3
 }
 
 std::optional<std::wstring> Win32Platform::ShellFolder(int folder_id) {
+    AnswerPending();
     wchar_t buffer[MAX_PATH] = {};
-    const HRESULT hr = ::SHGetFolderPathW(Owner(), folder_id, nullptr, SHGFP_TYPE_CURRENT, buffer);
+    const HRESULT hr = win32::ShellFolderPath(Owner(), folder_id, SHGFP_TYPE_CURRENT, buffer);
     if (FAILED(hr) || buffer[0] == L'\0') return std::nullopt;
     return std::wstring(buffer);
 }
 
 void Win32Platform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
+    AnswerPending();
     ComInitGuard com;
     if (!com.usable()) ThrowHresult(com.result());
 
     ComPtr<IShellLinkW> link;
     // The identifiers are spelled out here: the uuid library would bring every identifier Windows has.
     static constexpr CLSID kShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-    CheckHresult(::CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                    link.put_void()));
+    CheckHresult(win32::ComCreateInstance(kShellLink, __uuidof(IShellLinkW), link.put_void()));
     CheckHresult(link->SetPath(shortcut.target_path.c_str()));
     CheckHresult(link->SetShowCmd(shortcut.window_style));
     CheckHresult(link->SetIconLocation(shortcut.icon_location.c_str(), shortcut.icon_index));

@@ -44,6 +44,10 @@ private:
 // a code the system has no text for is given in hexadecimal.
 std::wstring DescribeError(DWORD code);
 
+// Between the install's operations, which run on the user-interface thread: answers the messages other
+// programs are waiting on and repaints, so the window is never taken for hung. Takes no user input.
+void AnswerPending();
+
 // True for the keyboard and mouse messages (client and non-client area) that a responsive wait drops, so
 // the user cannot act on a window while the program waits.
 bool IsUserInputMessage(UINT message);
