@@ -161,6 +161,12 @@ std::uint32_t Win32Platform::StartProgram(const std::wstring& command_line) {
 }
 
 void AnswerPending() {
+    // Often enough for a window that is never taken for hung; rarely enough not to slow the install, since
+    // every peek is a trip to the window system.
+    static ULONGLONG last = 0;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - last < 15) return;
+    last = now;
     MSG message;
     // Any peek runs the messages other programs have sent us and are waiting on.
     ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
