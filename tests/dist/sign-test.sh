@@ -3,7 +3,8 @@
 # against that authority, a flipped byte breaks the signature, signing changes nothing but the signature,
 # and each bad certificate (wrong password, a key that is not the certificate's, expired or not yet valid,
 # missing files, not for code signing) fails with a message that names it and leaves the media as they were.
-# Works on the programs already built in build/x86 and build/x64; the media go to a folder of its own.
+# Works on the programs already built in build/x86 and build/x64; the media go to a folder of its own. A signed
+# x64 setup.exe that verifies is left at build/signed-x64/setup.exe for the end-to-end tests.
 # Usage: sign-test.sh
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -152,6 +153,13 @@ for arch in x86 x64; do
   check "$arch with one byte flipped fails verification" not verifies "$tmp/flipped.exe"
   check "$arch with one byte flipped: the digest mismatch is found" grep -q 'MISMATCH' "$tmp/verify"
 done
+# The signed x64 program and its authority, kept for the end-to-end test that installs from it
+# (tests/e2e/run.sh lays it out as a medium). Only a copy that verifies is kept.
+kept=$root/build/signed-x64
+rm -rf "$kept"
+if verifies "$DIST_DIR/x64/setup.exe"; then
+  mkdir -p "$kept" && cp "$DIST_DIR/x64/setup.exe" "$kept/setup.exe" && cp "$pki/ca.pem" "$kept/test-ca.pem"
+fi
 check "media and images of the signed build pass the distribution check" \
   bash -c "'$root/tests/dist/check-dist.sh' '$DIST_DIR' >'$tmp/check' 2>&1 || { cat '$tmp/check'; false; }"
 

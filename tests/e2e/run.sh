@@ -3,11 +3,16 @@
 #
 #   tests/e2e/run.sh [BUILD_DIR] [gtest options...]      (BUILD_DIR default: build/x64)
 #
-# Needs BUILD_DIR/src/setup.exe, BUILD_DIR/Package/ and BUILD_DIR/tests/e2e/e2e_tests.exe
-# (cmake --preset x64 && cmake --build build/x64). Starts Xvfb when there is no DISPLAY, makes or reuses a
-# prefix BUILD_DIR/e2e-prefix, lays out the medium as C:\medium\setup.exe + C:\medium\Package\, and runs the
-# tests as the ordinary Wine user (read-only files mean something then). Failure screenshots go to
-# BUILD_DIR/e2e-shots/. Then the two shortcuts the install test copied out are checked with lnkinfo.
+# Needs BUILD_DIR/src/setup.exe, BUILD_DIR/Package/ and BUILD_DIR/tests/e2e/{e2e_tests.exe,planted.dll,
+# planted_control.exe} (cmake --preset x64 && cmake --build build/x64). Starts Xvfb when there is no DISPLAY,
+# makes or reuses a prefix BUILD_DIR/e2e-prefix and lays out, inside it:
+#   C:\medium\          setup.exe + Package\
+#   C:\planted-medium\  the same, with copies of a DLL of ours under system libraries' names beside setup.exe
+#   R:\                 a CD-ROM drive holding dist/x64.iso's files (extracted with xorriso), or, without the
+#                       image, the same files from the build
+#   C:\signed-medium\   build/signed-x64/setup.exe (left by tests/dist/sign-test.sh; its test fails without it)
+# and runs the tests as the ordinary Wine user (read-only files mean something then). Failure screenshots go
+# to BUILD_DIR/e2e-shots/. Then the two shortcuts the install test copied out are checked with lnkinfo.
 # Exits non-zero on any failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -20,7 +25,11 @@ source "$root/scripts/wine.sh"
 setup_exe=$build/src/setup.exe
 package=$build/Package
 tests_exe=$build/tests/e2e/e2e_tests.exe
-for f in "$setup_exe" "$package/rudize.exe" "$tests_exe"; do
+planted_dll=$build/tests/e2e/planted.dll
+planted_control=$build/tests/e2e/planted_control.exe
+iso=$root/dist/x64.iso
+signed_exe=$root/build/signed-x64/setup.exe
+for f in "$setup_exe" "$package/rudize.exe" "$tests_exe" "$planted_dll" "$planted_control"; do
   [[ -e $f ]] || { echo "e2e: $f missing; build the x64 preset first" >&2; exit 2; }
 done
 
@@ -51,14 +60,71 @@ wine_prefix_unmanaged "$prefix" || exit 2
 
 # The medium, and the tests beside it, inside the prefix and owned by the Wine user.
 drive_c=$prefix/drive_c
-rm -rf "$drive_c/medium" "$drive_c/e2e" "$drive_c/e2e-lnk"
-mkdir -p "$drive_c/medium" "$drive_c/e2e"
+rm -rf "$drive_c/medium" "$drive_c/e2e" "$drive_c/e2e-lnk" "$drive_c/planted-medium" "$drive_c/planted" \
+  "$drive_c/signed-medium"
+mkdir -p "$drive_c/medium" "$drive_c/e2e" "$drive_c/planted-medium"
 cp "$setup_exe" "$drive_c/medium/setup.exe"
 cp -r "$package" "$drive_c/medium/Package"
 cp "$tests_exe" "$drive_c/e2e/e2e_tests.exe"
-if [[ $(id -u) = 0 ]]; then
-  chown -R "$(wine_user):" "$drive_c/medium" "$drive_c/e2e"
+
+# Names a GUI program or the libraries it loads may look for beside the program: the common ones, what this
+# program and Wine's own libraries load, and those Wine takes from the program's folder when asked by name.
+planted_names=(comctl32.dll uxtheme.dll version.dll dwmapi.dll propsys.dll cryptbase.dll shfolder.dll msimg32.dll
+  oleacc.dll imm32.dll riched20.dll msctf.dll userenv.dll ntmarta.dll msftedit.dll textinputframework.dll
+  ole32.dll oleaut32.dll shell32.dll shlwapi.dll shcore.dll combase.dll rpcrt4.dll sechost.dll advapi32.dll
+  user32.dll gdi32.dll msvcrt.dll winmm.dll comdlg32.dll dbghelp.dll)
+cp "$setup_exe" "$drive_c/planted-medium/setup.exe"
+cp -r "$package" "$drive_c/planted-medium/Package"
+cp "$planted_control" "$drive_c/planted-medium/planted_control.exe"
+for name in "${planted_names[@]}"; do cp "$planted_dll" "$drive_c/planted-medium/$name"; done
+export E2E_PLANTED_DIR='C:\planted-medium'
+E2E_PLANTED_NAMES=$(IFS=';'; echo "${planted_names[*]}")
+export E2E_PLANTED_NAMES
+
+# The signed program, when the signing test has left one.
+if [[ -f $signed_exe ]]; then
+  mkdir -p "$drive_c/signed-medium"
+  cp "$signed_exe" "$drive_c/signed-medium/setup.exe"
+  cp -r "$package" "$drive_c/signed-medium/Package"
+  echo "e2e: signed medium from $signed_exe"
+else
+  echo "e2e: $signed_exe missing: run tests/dist/sign-test.sh first, or the signed-install test fails"
 fi
+export E2E_SIGNED_SETUP_EXE='C:\signed-medium\setup.exe'
+
+if [[ $(id -u) = 0 ]]; then
+  chown -R "$(wine_user):" "$drive_c/medium" "$drive_c/e2e" "$drive_c/planted-medium"
+  [[ -d $drive_c/signed-medium ]] && chown -R "$(wine_user):" "$drive_c/signed-medium"
+fi
+
+# The disc: the ISO's files as xorriso gives them (read-only, as on a real disc) at the root of drive R:,
+# which the prefix knows as a CD-ROM drive. Without the image (make dist not run), the build's files.
+disc=$build/e2e-disc
+chmod -R u+w "$disc" 2>/dev/null
+rm -rf "$disc"
+mkdir -p "$disc"
+if [[ -f $iso ]]; then
+  if ! xorriso -read_fs norock -indev "$iso" -osirrox on -extract / "$disc" >"$build/e2e-disc.log" 2>&1; then
+    echo "e2e: xorriso could not extract $iso:" >&2
+    cat "$build/e2e-disc.log" >&2
+    exit 2
+  fi
+  disc_source="files of $iso"
+else
+  cp "$setup_exe" "$disc/setup.exe"
+  cp -r "$package" "$disc/Package"
+  chmod -R a-w "$disc"
+  chmod u+w "$disc"
+  disc_source="files of $build (no $iso: make dist not run)"
+fi
+wine_grant_read "$disc"
+echo "e2e: drive R: holds the $disc_source"
+export E2E_DISC_ROOT='R:\' E2E_DISC_SOURCE="$disc_source"
+ln -sfn "$disc" "$prefix/dosdevices/r:"
+_wine_import_reg "$prefix" $'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\n"r:"="cdrom"\n' ||
+  { echo "e2e: could not make R: a CD-ROM drive" >&2; exit 2; }
+# The mount manager reads the drive types when the prefix starts.
+wine_stop "$prefix"
 
 rm -rf "$shots"
 wine_output_dir "$shots"

@@ -1,6 +1,7 @@
 #include "uidriver.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -110,12 +111,13 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms, DWORD poll_m
 
 // ---- Processes -----------------------------------------------------------------------------------
 
-Process Process::Start(const std::wstring& exe, const std::vector<std::wstring>& env,
-                       const std::wstring& cwd) {
+Process Process::Start(const std::wstring& exe, const std::vector<std::wstring>& env, const std::wstring& cwd,
+                       const std::wstring& arguments) {
     std::wstring environment = BuildEnvironment(env);
     std::wstring dir = cwd.empty() ? FolderOf(exe) : cwd;
     // Quoted, so a path with blanks cannot start something else.
     std::wstring cmdline = L"\"" + exe + L"\"";
+    if (!arguments.empty()) cmdline += L" " + arguments;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     // No standard handles: under Wine the child would otherwise hold our stdout, and a script reading
@@ -302,6 +304,32 @@ void TypeChar(HWND target, wchar_t ch) {
         PostMessageW(target, WM_CHAR, ch, 1);
 }
 
+bool TypeKeys(HWND top, const std::vector<WORD>& modifiers, WORD vk) {
+    // Another process may only take the foreground while nothing else holds it; bounded retries.
+    if (!WaitUntil(
+            [&] {
+                if (GetForegroundWindow() == top) return true;
+                SetForegroundWindow(top);
+                return GetForegroundWindow() == top;
+            },
+            5000))
+        return false;
+    std::vector<INPUT> in;
+    auto key = [&](WORD k, bool up) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        i.ki.wScan = static_cast<WORD>(MapVirtualKeyW(k, MAPVK_VK_TO_VSC));
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    for (WORD m : modifiers) key(m, false);
+    key(vk, false);
+    key(vk, true);
+    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) key(*it, true);
+    return SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT)) == in.size();
+}
+
 void PressCtrl(HWND target, wchar_t letter) {
     const UINT vk = static_cast<UINT>(std::towupper(letter));
     const LPARAM ctrl_down = 1 | (static_cast<LPARAM>(MapVirtualKeyW(VK_CONTROL, MAPVK_VK_TO_VSC)) << 16);
@@ -346,6 +374,58 @@ bool Responds(HWND hwnd, UINT timeout_ms, double* elapsed_ms) {
     QueryPerformanceCounter(&b);
     if (elapsed_ms) *elapsed_ms = 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / f.QuadPart;
     return r != 0;
+}
+
+// ---- Accessibility --------------------------------------------------------------------------------
+
+AccessibleInfo ReadAccessible(HWND hwnd) {
+    AccessibleInfo a;
+    IAccessible* acc = nullptr;
+    a.hr = AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                      reinterpret_cast<void**>(&acc));
+    if (FAILED(a.hr) || !acc) return a;
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    if (acc->get_accName(self, &text) == S_OK) {
+        a.hasName = true;
+        a.name = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+    }
+    SysFreeString(text);
+    text = nullptr;
+    if (acc->get_accValue(self, &text) == S_OK) {
+        a.hasValue = true;
+        a.value = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+    }
+    SysFreeString(text);
+    VARIANT v;
+    VariantInit(&v);
+    if (acc->get_accRole(self, &v) == S_OK && v.vt == VT_I4) {
+        a.hasRole = true;
+        a.role = v.lVal;
+    }
+    VariantClear(&v);
+    if (acc->get_accState(self, &v) == S_OK && v.vt == VT_I4) a.state = v.lVal;
+    VariantClear(&v);
+    acc->Release();
+    return a;
+}
+
+std::wstring RoleName(long role) {
+    switch (role) {
+        case ROLE_SYSTEM_PUSHBUTTON: return L"PUSHBUTTON";
+        case ROLE_SYSTEM_STATICTEXT: return L"STATICTEXT";
+        case ROLE_SYSTEM_TEXT: return L"TEXT";
+        case ROLE_SYSTEM_PROGRESSBAR: return L"PROGRESSBAR";
+        case ROLE_SYSTEM_CLIENT: return L"CLIENT";
+        case ROLE_SYSTEM_WINDOW: return L"WINDOW";
+        case ROLE_SYSTEM_GRAPHIC: return L"GRAPHIC";
+        case ROLE_SYSTEM_GROUPING: return L"GROUPING";
+        case ROLE_SYSTEM_DIALOG: return L"DIALOG";
+        default: return std::to_wstring(role);
+    }
 }
 
 // ---- Message boxes -------------------------------------------------------------------------------

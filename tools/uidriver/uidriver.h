@@ -48,9 +48,10 @@ class Process {
 public:
     Process() = default;
     // Starts `exe` with the current environment plus `env` (NAME=value entries override or add),
-    // in `cwd` (the program's own folder when empty). Throws std::runtime_error on failure.
+    // in `cwd` (the program's own folder when empty), with `arguments` after the quoted program path.
+    // Throws std::runtime_error on failure.
     static Process Start(const std::wstring& exe, const std::vector<std::wstring>& env = {},
-                         const std::wstring& cwd = L"");
+                         const std::wstring& cwd = L"", const std::wstring& arguments = L"");
     // Opens a running process by id; an empty Process when it cannot be opened (it may be gone).
     static Process Open(DWORD pid);
 
@@ -128,6 +129,10 @@ bool CloseByMessage(HWND top);
 // `ch` is the character WM_CHAR carries, 0 for keys that produce none.
 void PressKey(HWND target, UINT vk, wchar_t ch = 0);
 void TypeChar(HWND target, wchar_t ch);
+// Keys typed as a user types them (SendInput): `modifiers` held down (e.g. VK_SHIFT) around one press of `vk`.
+// The input goes to the foreground window, so `top` is brought to the front first; false when it could not
+// be, or when the system refused the input.
+bool TypeKeys(HWND top, const std::vector<WORD>& modifiers, WORD vk);
 // Ctrl+<letter>: the key downs and ups and the control character (e.g. 0x16 for Ctrl+V).
 void PressCtrl(HWND target, wchar_t letter);
 // Places `text` on the clipboard (so a paste has something to insert).
@@ -144,6 +149,22 @@ int ProgressPos(HWND bar);
 
 // Answers WM_NULL within `timeout_ms`?  The time it took goes to `elapsed_ms`.
 bool Responds(HWND hwnd, UINT timeout_ms, double* elapsed_ms = nullptr);
+
+// ---- Accessibility --------------------------------------------------------------------------------
+
+// What a screen reader gets for a window through standard accessibility (AccessibleObjectFromWindow with
+// OBJID_CLIENT, then the object itself, CHILDID_SELF). Needs COM initialised on the calling thread.
+struct AccessibleInfo {
+    HRESULT hr = E_FAIL;  // of AccessibleObjectFromWindow
+    bool hasName = false, hasValue = false, hasRole = false;
+    std::wstring name;
+    std::wstring value;
+    long role = 0;
+    long state = 0;
+};
+AccessibleInfo ReadAccessible(HWND hwnd);
+// A role as its ROLE_SYSTEM_ name (without the prefix), e.g. "PUSHBUTTON"; the number when unknown.
+std::wstring RoleName(long role);
 
 // ---- Message boxes -------------------------------------------------------------------------------
 

@@ -1,0 +1,417 @@
+// Shared by the end-to-end tests: the program's constants, file and registry helpers, and the fixture
+// `Setup`, which cleans the machine before each test and drives setup.exe through the UI driver.
+//
+// Settings, from the environment (Wine paths):
+//   E2E_SETUP_EXE  the setup program on the medium      (default C:\medium\setup.exe)
+//   E2E_SHOT_DIR   screenshot requests on failure        (default: none)
+//   E2E_LNK_DIR    where the install test copies the two shortcuts for an outside check (default C:\e2e-lnk)
+#pragma once
+
+#include <windows.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwctype>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "uidriver.h"
+
+namespace ud = uidriver;
+
+namespace e2e {
+
+// ---- Constants of the program under test -------------------------------------------------------
+
+inline const std::wstring kCaption = L"≪ホルンデ≫サンプル版のセットアップメニュー";
+inline const std::wstring kTitle = L"≪ホルンデ≫サンプル版のセットアップ";
+inline const std::wstring kInstallButton = L"「ホルンデ」サンプル版のセットアップ";
+inline const std::wstring kExitButton = L"終了";
+inline const std::wstring kDecline = L"同意しない";
+inline const std::wstring kAgree = L"同意する";
+inline const std::wstring kSetup = L"セットアップ";
+inline const std::wstring kCancel = L"ｷｬﾝｾﾙ";
+inline const std::wstring kCompleted = L"≪ホルンデ≫サンプル版のセットアップが完了しました。";
+inline const std::wstring kFailed = L"≪ホルンデ≫サンプル版のセットアップができませんでした。";
+inline const std::wstring kExistingQuestion =
+    L"既に≪ホルンデ≫サンプル版がセットアップされています。\r\n"
+    L"セットアップを継続すると、既存の≪ホルンデ≫サンプル版と入力したデータは全て削除されます。\r\n"
+    L"セットアップを継続しますか？";
+inline const std::wstring kRuvokReportStart = L"エラー  frmRudIze ExecuteRuvok()\r\n情報   ";
+
+inline const std::wstring kInstallRoot = L"C:\\DAZov";
+inline const std::wstring kShortcutName = L"ホルンデ.lnk";
+inline const std::wstring kSampleKey = L"Software\\HorundeSample";
+
+inline const std::vector<std::wstring> kComponents = {
+    L"comdlg32.ocx", L"mscomct2.ocx", L"MSCC2JP.DLL", L"TransLh6.ocx", L"MSMAPI32.OCX",
+    L"MSMPIJP.DLL",  L"UNLHA32.DLL",  L"vb6jp.DLL",   L"RoVur.dll",    L"ZozuvOvero.dll"};
+inline const std::vector<std::wstring> kRegisteredComponents = {L"comdlg32.ocx", L"mscomct2.ocx", L"TransLh6.ocx",
+                                                         L"MSMAPI32.OCX", L"ZozuvOvero.dll"};
+inline const std::wstring kControlFile = L"mscomctl.ocx";
+// Where a planted DLL records each process that loaded it.
+inline const std::wstring kPlantedLog = L"C:\\planted\\loaded.txt";
+
+// Bounds: generous for a loaded 2-core machine; a passing run only waits as long as it must.
+constexpr DWORD kWindowMs = 20000;
+constexpr DWORD kInstallMs = 60000;
+constexpr DWORD kExitMs = 20000;
+constexpr DWORD kRegistrarMs = 30000;
+
+// ---- Small helpers ----------------------------------------------------------------------------
+
+inline std::wstring Env(const wchar_t* name, const std::wstring& fallback) {
+    wchar_t buf[1024];
+    DWORD n = GetEnvironmentVariableW(name, buf, 1024);
+    return n > 0 && n < 1024 ? std::wstring(buf, n) : fallback;
+}
+
+inline std::wstring SetupExe() { return Env(L"E2E_SETUP_EXE", L"C:\\medium\\setup.exe"); }
+inline std::wstring PackageBeside(const std::wstring& exe) {
+    return exe.substr(0, exe.find_last_of(L'\\') + 1) + L"Package\\";
+}
+inline std::wstring MediumPackage() {
+    std::wstring exe = SetupExe();
+    return exe.substr(0, exe.find_last_of(L'\\') + 1) + L"Package\\";
+}
+
+// Readable in gtest's messages: UTF-8, with CR and LF shown as \r and \n.
+inline std::string Show(const std::wstring& s) { return ud::ToUtf8(ud::Escape(s)); }
+
+inline std::wstring SystemDir() {
+    wchar_t buf[MAX_PATH];
+    GetSystemDirectoryW(buf, MAX_PATH);
+    std::wstring s = buf;
+    if (s.back() != L'\\') s += L'\\';
+    return s;
+}
+
+inline std::wstring ShellFolder(int csidl) {
+    wchar_t buf[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, 0, buf);
+    return buf;
+}
+
+inline std::wstring DesktopShortcut() { return ShellFolder(0 /* CSIDL_DESKTOP */) + L"\\" + kShortcutName; }
+inline std::wstring ProgramsShortcut() { return ShellFolder(2 /* CSIDL_PROGRAMS */) + L"\\" + kShortcutName; }
+
+inline bool FileExists(const std::wstring& path) {
+    DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+inline bool FolderExists(const std::wstring& path) {
+    DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+inline void DeleteFileForce(const std::wstring& path) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+}
+
+inline void DeleteTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = dir + L"\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(path);
+            else
+                DeleteFileForce(path);
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(dir.c_str());
+}
+
+inline std::string ReadFileBytes(const std::wstring& path) {
+    std::string out;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return out;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
+    CloseHandle(f);
+    return out;
+}
+
+inline void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE) << Show(path);
+    DWORD written = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+}
+
+// Lines of a UTF-8 CR LF log; empty when the file is absent.
+inline std::vector<std::wstring> LogLines(const std::wstring& path) {
+    std::wstring text = ud::FromUtf8(ReadFileBytes(path));
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+inline std::vector<std::wstring> Split(const std::wstring& s, wchar_t sep) {
+    std::vector<std::wstring> out;
+    size_t start = 0;
+    for (;;) {
+        size_t end = s.find(sep, start);
+        out.push_back(s.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (end == std::wstring::npos) return out;
+        start = end + 1;
+    }
+}
+
+inline std::wstring Lower(std::wstring s) {
+    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
+    return s;
+}
+
+// Processes whose image name is `exe` (case-insensitive), e.g. the registrars still running.
+inline int CountProcesses(const std::wstring& exe) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W pe{};
+    pe.dwSize = sizeof pe;
+    int n = 0;
+    for (BOOL ok = Process32FirstW(snap, &pe); ok; ok = Process32NextW(snap, &pe))
+        if (_wcsicmp(pe.szExeFile, exe.c_str()) == 0) ++n;
+    CloseHandle(snap);
+    return n;
+}
+
+inline bool RegistrarsDone(DWORD timeout_ms = kRegistrarMs) {
+    return ud::WaitUntil([] { return CountProcesses(L"regsvr32.exe") == 0; }, timeout_ms, 50);
+}
+
+// ---- Registry: what the sample components record ----------------------------------------------
+
+inline std::set<std::wstring> RegisteredNames() {
+    std::set<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kSampleKey + L"\\Registered").c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD len = 256;
+        if (RegEnumValueW(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.insert(Lower(name));
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+inline DWORD RegisterCount(const std::wstring& file) {
+    DWORD value = 0, size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, (kSampleKey + L"\\RegisterCount").c_str(), file.c_str(), RRF_RT_REG_DWORD,
+                     nullptr, &value, &size) != ERROR_SUCCESS)
+        return 0;
+    return value;
+}
+
+// ---- Shortcuts --------------------------------------------------------------------------------
+
+struct ShortcutProps {
+    bool loaded = false;
+    std::wstring target, icon, description, workdir, arguments;
+    int iconIndex = -1, showCmd = -1;
+    WORD hotkey = 0xFFFF;
+};
+
+inline ShortcutProps ReadShortcut(const std::wstring& path) {
+    ShortcutProps p;
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return p;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+            p.loaded = true;
+            wchar_t buf[MAX_PATH * 2];
+            // Junk first, so "not written" shows.
+            wcscpy(buf, L"junk");
+            if (SUCCEEDED(link->GetPath(buf, MAX_PATH * 2, nullptr, SLGP_RAWPATH))) p.target = buf;
+            wcscpy(buf, L"junk");
+            int index = -7;
+            if (SUCCEEDED(link->GetIconLocation(buf, MAX_PATH * 2, &index))) {
+                p.icon = buf;
+                p.iconIndex = index;
+            }
+            wcscpy(buf, L"junk");
+            if (SUCCEEDED(link->GetDescription(buf, MAX_PATH * 2))) p.description = buf;
+            wcscpy(buf, L"junk");
+            if (SUCCEEDED(link->GetWorkingDirectory(buf, MAX_PATH * 2))) p.workdir = buf;
+            wcscpy(buf, L"junk");
+            if (SUCCEEDED(link->GetArguments(buf, MAX_PATH * 2))) p.arguments = buf;
+            int show = -7;
+            if (SUCCEEDED(link->GetShowCmd(&show))) p.showCmd = show;
+            WORD hotkey = 0xFFFF;
+            if (SUCCEEDED(link->GetHotkey(&hotkey))) p.hotkey = hotkey;
+        }
+        file->Release();
+    }
+    link->Release();
+    return p;
+}
+
+// ---- The fixture ------------------------------------------------------------------------------
+
+class Setup : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    static void TearDownTestSuite() { CoUninitialize(); }
+
+    void SetUp() override {
+        // A registrar or service tool left by the previous test must not write into this one.
+        RegistrarsDone();
+        ud::WaitUntil([] { return CountProcesses(L"Ruvok.exe") == 0; }, 10000, 50);
+        CleanMachine();
+    }
+
+    void TearDown() override {
+        if (HasFailure()) {
+            const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+            std::wstring dir = Env(L"E2E_SHOT_DIR", L"");
+            if (!dir.empty()) {
+                std::wstring name = ud::FromUtf8(std::string(info->test_suite_name()) + "." + info->name());
+                std::replace(name.begin(), name.end(), L'/', L'_');
+                if (!ud::RequestScreenshot(dir, name, 15000))
+                    std::printf("(failure screenshot %s was not taken)\n", ud::ToUtf8(name).c_str());
+            }
+        }
+        app_.Kill();
+    }
+
+    static void CleanMachine() {
+        DeleteTree(kInstallRoot);
+        const std::wstring sys = SystemDir();
+        for (const auto& f : kComponents) DeleteFileForce(sys + f);
+        DeleteFileForce(sys + kControlFile);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSampleKey.c_str());
+        DeleteFileForce(DesktopShortcut());
+        DeleteFileForce(ProgramsShortcut());
+        DeleteTree(kPlantedLog.substr(0, kPlantedLog.find_last_of(L'\\')));
+    }
+
+    void Start(const std::vector<std::wstring>& env = {}) { StartFrom(SetupExe(), env); }
+    // setup.exe from another medium (a drive root, a signed copy, a folder with planted DLLs).
+    void StartFrom(const std::wstring& setup_exe, const std::vector<std::wstring>& env = {}) {
+        app_ = ud::Process::Start(setup_exe, env);
+        ASSERT_TRUE(app_.valid());
+    }
+    DWORD pid() const { return app_.pid(); }
+
+    HWND WaitWindow(const std::wstring& button) {
+        HWND h = ud::WaitWindow(pid(), button, kWindowMs);
+        EXPECT_TRUE(h) << "no visible window with the button " << Show(button);
+        return h;
+    }
+    HWND WaitMenu() { return WaitWindow(kInstallButton); }
+    HWND WaitTerms() { return WaitWindow(kAgree); }
+    HWND WaitProgress() { return WaitWindow(kCancel); }
+
+    // Menu -> terms -> progress; returns the progress window.
+    HWND OpenProgress() {
+        HWND menu = WaitMenu();
+        if (!menu) return nullptr;
+        EXPECT_TRUE(ud::ClickButton(menu, kInstallButton));
+        HWND terms = WaitTerms();
+        if (!terms) return nullptr;
+        EXPECT_TRUE(ud::ClickButton(terms, kAgree));
+        return WaitProgress();
+    }
+
+    ud::MessageBoxInfo WaitMessage(DWORD timeout_ms = kInstallMs) {
+        ud::MessageBoxInfo m;
+        EXPECT_TRUE(ud::WaitMessageBox(pid(), timeout_ms, &m)) << "no message box";
+        return m;
+    }
+
+    void Answer(const ud::MessageBoxInfo& m, int id) {
+        ASSERT_TRUE(ud::AnswerMessageBox(m.hwnd, id));
+        EXPECT_TRUE(ud::WaitUntil([&] { return !ud::IsVisible(m.hwnd); }, kWindowMs)) << "box stayed";
+    }
+
+    void ExpectInformation(const ud::MessageBoxInfo& m, const std::wstring& text) {
+        EXPECT_EQ(Show(m.title), Show(kTitle));
+        EXPECT_EQ(Show(m.text), Show(text));
+        EXPECT_EQ(m.icon, ud::IconKind::Information);
+        ASSERT_EQ(m.buttons.size(), 1u);
+        EXPECT_EQ(m.buttons[0].first, IDOK);
+    }
+
+    // After an outcome message: menu visible again, progress window hidden but alive.
+    void ExpectBackOnMenu(HWND menu, HWND progress) {
+        HWND again = WaitMenu();
+        EXPECT_EQ(again, menu) << "the menu is another window";
+        EXPECT_TRUE(ud::WaitUntil([&] { return !ud::IsVisible(progress); }, kWindowMs));
+        EXPECT_TRUE(ud::Exists(progress)) << "progress window destroyed";
+        EXPECT_TRUE(app_.Running());
+    }
+
+    // Runs one install from the progress window through the completion message; the menu comes back.
+    void InstallToCompletion(HWND menu, HWND progress, bool expect_question = false) {
+        ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+        ud::MessageBoxInfo m = WaitMessage();
+        if (expect_question) {
+            EXPECT_EQ(Show(m.text), Show(kExistingQuestion));
+            Answer(m, IDYES);
+            m = WaitMessage();
+        }
+        ExpectInformation(m, kCompleted);
+        Answer(m, IDOK);
+        ExpectBackOnMenu(menu, progress);
+    }
+
+    void ExpectEnds() {
+        DWORD code = 0;
+        EXPECT_TRUE(app_.WaitExit(kExitMs, &code)) << "setup.exe still runs";
+        EXPECT_TRUE(ud::TopLevelWindows(pid()).empty());
+    }
+
+    // Every message posted to the program before this call has been handled when it returns: EM_SETSEL
+    // posted to `edit` goes through the same queue behind them, and its effect can be read back.
+    static void Barrier(HWND edit) {
+        DWORD start = 0, end = 0;
+        SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        const int mark = (start == 1 && end == 1) ? 2 : 1;
+        PostMessageW(edit, EM_SETSEL, mark, mark);
+        EXPECT_TRUE(ud::WaitUntil(
+            [&] {
+                DWORD s = 0, e = 0;
+                SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e));
+                return s == static_cast<DWORD>(mark) && e == static_cast<DWORD>(mark);
+            },
+            5000));
+    }
+
+    ud::Process app_;
+};
+
+inline std::wstring Join(const std::set<std::wstring>& names) {
+    std::wstring out;
+    for (const auto& n : names) out += (out.empty() ? L"" : L", ") + n;
+    return out;
+}
+
+}  // namespace e2e
