@@ -27,8 +27,9 @@ package=$build/Package
 tests_exe=$build/tests/e2e/e2e_tests.exe
 planted_dll=$build/tests/e2e/planted.dll
 planted_control=$build/tests/e2e/planted_control.exe
-iso=$root/dist/x64.iso
-signed_exe=$root/build/signed-x64/setup.exe
+# Overridable, e.g. to try the layout without an image: E2E_ISO=/none tests/e2e/run.sh
+iso=${E2E_ISO:-$root/dist/x64.iso}
+signed_exe=${E2E_SIGNED_EXE:-$root/build/signed-x64/setup.exe}
 for f in "$setup_exe" "$package/rudize.exe" "$tests_exe" "$planted_dll" "$planted_control"; do
   [[ -e $f ]] || { echo "e2e: $f missing; build the x64 preset first" >&2; exit 2; }
 done

@@ -3,6 +3,8 @@
 // timed out or the thing looked for is not there, 2 on a usage error.
 #include "uidriver.h"
 
+#include <objbase.h>
+
 #include <cstdio>
 #include <cwchar>
 #include <stdexcept>
@@ -71,6 +73,24 @@ int PrintControls(HWND top) {
         Out(Hex(c.hwnd) + L"\tclass=" + c.cls + L"\tid=" + std::to_wstring(c.id) + L"\trect=" + RectText(c.rect) +
             L"\tvisible=" + (c.visible ? L"1" : L"0") + L"\tenabled=" + (c.enabled ? L"1" : L"0") +
             L"\tfocused=" + (c.focused ? L"1" : L"0") + L"\ttext=" + Escape(c.text.substr(0, 200)));
+    return 0;
+}
+
+int PrintAccessible(HWND hwnd) {
+    // COM for oleacc's objects; this process does nothing else.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const AccessibleInfo a = ReadAccessible(hwnd);
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (FAILED(a.hr)) {
+        wchar_t buf[64];
+        swprintf(buf, 64, L"AccessibleObjectFromWindow failed: 0x%08lx", static_cast<unsigned long>(a.hr));
+        Err(buf);
+        return 1;
+    }
+    Out(L"name=" + (a.hasName ? Escape(a.name) : L"(none)"));
+    Out(L"value=" + (a.hasValue ? Escape(a.value.substr(0, 200)) : L"(none)"));
+    Out(L"role=" + (a.hasRole ? RoleName(a.role) : L"(none)"));
+    Out(L"state=" + Hex(reinterpret_cast<void*>(static_cast<uintptr_t>(a.state))));
     return 0;
 }
 
@@ -146,6 +166,7 @@ int Usage() {
         L"       uidriver answer <pid> <button id>\n"
         L"       uidriver wait-exit <pid> [timeout_ms]\n"
         L"       uidriver controls <hwnd>\n"
+        L"       uidriver accessible <hwnd>\n"
         L"       uidriver demo <setup.exe> <shot-request-dir>\n"
         L"       uidriver shot <dir> <name>");
     return 2;
@@ -213,6 +234,7 @@ int Run(int argc, wchar_t** argv) {
         return 0;
     }
     if (cmd == L"controls" && argc >= 3) return PrintControls(ParseHwnd(argv[2]));
+    if (cmd == L"accessible" && argc >= 3) return PrintAccessible(ParseHwnd(argv[2]));
     if (cmd == L"demo" && argc >= 4) return Demo(argv[2], argv[3]);
     if (cmd == L"shot" && argc >= 4) {
         bool ok = RequestScreenshot(argv[2], argv[3], kShotTimeoutMs);
