@@ -381,7 +381,9 @@ bool Responds(HWND hwnd, UINT timeout_ms, double* elapsed_ms) {
 AccessibleInfo ReadAccessible(HWND hwnd) {
     AccessibleInfo a;
     IAccessible* acc = nullptr;
-    a.hr = AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    // __uuidof, not IID_IAccessible: oleacc's import library also has a symbol of that name (a thunk, not
+    // the GUID), and which one is linked would depend on the order of the libraries.
+    a.hr = AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                       reinterpret_cast<void**>(&acc));
     if (FAILED(a.hr) || !acc) return a;
     VARIANT self;
