@@ -457,6 +457,7 @@ LRESULT CALLBACK CountingWindowProc(HWND window, UINT message, WPARAM w, LPARAM 
 struct Pinger {
     HWND window = nullptr;
     DWORD waiting_thread = 0;
+    std::wstring started_marker;  // written by the waited-for program once it runs
     UniqueHandle stop;
     LONG answered = 0;
     LONG unanswered = 0;
@@ -466,6 +467,11 @@ struct Pinger {
 DWORD WINAPI PingThread(void* parameter) {
     auto* p = static_cast<Pinger*>(parameter);
     bool quit_posted = false;
+    // Starting the program blocks the thread in CreateProcess, which is not the wait under test: ping only
+    // once the program runs (bounded, in case it never does).
+    for (int i = 0; i < 2000 && ::GetFileAttributesW(p->started_marker.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) {
+        if (::WaitForSingleObject(p->stop.get(), 10) != WAIT_TIMEOUT) return 0;
+    }
     while (::WaitForSingleObject(p->stop.get(), 25) == WAIT_TIMEOUT) {
         const ULONGLONG start = ::GetTickCount64();
         DWORD_PTR result = 0;
@@ -505,19 +511,29 @@ TEST_F(Win32PlatformTest, RunAndWaitKeepsAnsweringMessagesAndDropsUserInput) {
     const std::wstring program = Path(L"setup.exe");
     ASSERT_TRUE(::CopyFileW(HelperPath().c_str(), program.c_str(), FALSE));
     ScopedEnv sleep(L"SETUP_HELPER_SLEEP_MS", L"3000");
+    const std::wstring record = Path(L"started.txt");
+    ScopedEnv env(L"SETUP_HELPER_RECORD", record);
 
     Pinger pinger;
+    pinger.started_marker = record;
     pinger.window = window;
     pinger.waiting_thread = ::GetCurrentThreadId();
     pinger.stop.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     UniqueHandle thread(::CreateThread(nullptr, 0, PingThread, &pinger, 0, nullptr));
     ASSERT_TRUE(thread);
+    const HANDLE thread_handle = thread.get();
 
     const ULONGLONG start = ::GetTickCount64();
     const WaitResult result = platform_.RunAndWait(program, 20000);
     const ULONGLONG elapsed = ::GetTickCount64() - start;
     ::SetEvent(pinger.stop.get());
-    ::WaitForSingleObject(thread.get(), 10000);
+    // A ping sent as the wait ended is answered here, as the program's own message loop would.
+    for (ULONGLONG until = ::GetTickCount64() + 10000; ::GetTickCount64() < until;) {
+        const DWORD woke = ::MsgWaitForMultipleObjects(1, &thread_handle, FALSE, 100, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0) break;
+        MSG pending;
+        ::PeekMessageW(&pending, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
 
     std::printf("      waited %llu ms; %ld pings answered, %ld unanswered, worst latency %llu ms\n", elapsed,
                 pinger.answered, pinger.unanswered, pinger.worst_ms);
