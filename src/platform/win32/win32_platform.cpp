@@ -264,9 +264,9 @@ void Win32Platform::SaveShortcut(const std::wstring& path, const ShortcutDefinit
 
 int Win32Platform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
     const HWND owner_window = Owner();
-    // After a long wait another program may hold the foreground; the answer is needed from the user now.
-    // Without an owner the box still has to block every window of the program.
-    UINT style = static_cast<UINT>(code) | MB_SETFOREGROUND;
+    // Owned by the window on screen, the box is modal for the program. Without an owner (before the menu
+    // first shows) it still has to block every window of the program.
+    UINT style = static_cast<UINT>(code);
     if (owner_window == nullptr) style |= MB_TASKMODAL;
     const int answer = ::MessageBoxW(owner_window, text.c_str(), title.c_str(), style);
     if (answer == 0) ThrowLastError();
