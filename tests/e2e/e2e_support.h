@@ -405,6 +405,14 @@ protected:
             5000));
     }
 
+    // What the package installer lays down, and the installer copy removed again.
+    void ExpectInstallTree() {
+        EXPECT_TRUE(FileExists(kInstallRoot + L"\\DAZov.mde"));
+        EXPECT_TRUE(FileExists(kInstallRoot + L"\\Work\\ZEL.ico"));
+        EXPECT_TRUE(FileExists(kInstallRoot + L"\\Info\\Ruvok.exe"));
+        EXPECT_FALSE(FileExists(kInstallRoot + L"\\setup.exe")) << "installer copy left behind";
+    }
+
     ud::Process app_;
 };
 

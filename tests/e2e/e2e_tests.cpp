@@ -153,10 +153,7 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     InstallToCompletion(menu, progress);
     if (HasFatalFailure()) return;
 
-    EXPECT_TRUE(FileExists(kInstallRoot + L"\\DAZov.mde"));
-    EXPECT_TRUE(FileExists(kInstallRoot + L"\\Work\\ZEL.ico"));
-    EXPECT_TRUE(FileExists(kInstallRoot + L"\\Info\\Ruvok.exe"));
-    EXPECT_FALSE(FileExists(kInstallRoot + L"\\setup.exe")) << "installer copy left behind";
+    ExpectInstallTree();
 
     // The service tool: started once, with the single argument "/i".
     const std::wstring log = kInstallRoot + L"\\Info\\Ruvok.log";

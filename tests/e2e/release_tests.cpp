@@ -71,10 +71,7 @@ protected:
         InstallToCompletion(menu, progress);
         if (HasFatalFailure()) return;
 
-        EXPECT_TRUE(FileExists(kInstallRoot + L"\\DAZov.mde"));
-        EXPECT_TRUE(FileExists(kInstallRoot + L"\\Work\\ZEL.ico"));
-        EXPECT_TRUE(FileExists(kInstallRoot + L"\\Info\\Ruvok.exe"));
-        EXPECT_FALSE(FileExists(kInstallRoot + L"\\setup.exe")) << "installer copy left behind";
+        ExpectInstallTree();
         const std::wstring sys = SystemDir(), package = PackageBeside(setup_exe);
         for (const auto& f : kComponents) {
             SCOPED_TRACE(ud::ToUtf8(f));
