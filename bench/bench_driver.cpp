@@ -352,18 +352,26 @@ bool InstallLeftItsFiles() {
            GetFileAttributesW(L"C:\\DAZov\\setup.exe") == INVALID_FILE_ATTRIBUTES;
 }
 
-// Click on the install button to the completion message; peak working set read while the message shows.
-void MeasureInstall(Subject s, bool record) {
+// From a quiet machine and no install root: the program started and brought to its install button. A null
+// `top` when that failed (the program is then ended).
+Found StartAtInstallButton(Subject s, const std::wstring& environment, Child& child) {
     WaitQuiet();
     CleanInstallRoot();
-    Child child = Start(ProgramOf(s), {L"RUDIZE_SAMPLE_DELAY_MS=0"});
-    if (!child) return;
+    child = Start(ProgramOf(s), {environment});
+    if (!child) return {};
     const Found target = ReachInstallButton(s, child);
     if (!target.top) {
         fprintf(stderr, "bench: %s: install button not reached\n", NameOf(s));
         End(child);
-        return;
     }
+    return target;
+}
+
+// Click on the install button to the completion message; peak working set read while the message shows.
+void MeasureInstall(Subject s, bool record) {
+    Child child;
+    const Found target = StartAtInstallButton(s, L"RUDIZE_SAMPLE_DELAY_MS=0", child);
+    if (!target.top) return;
     Sleep(kSettleMs);
     DWORD_PTR result;
     SendMessageTimeoutW(target.top, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
@@ -385,16 +393,9 @@ void MeasureInstall(Subject s, bool record) {
 
 // Pings the install window while an 8 s package installer runs.
 void MeasureLatency(Subject s, bool record) {
-    WaitQuiet();
-    CleanInstallRoot();
-    Child child = Start(ProgramOf(s), {L"RUDIZE_SAMPLE_DELAY_MS=8000"});
-    if (!child) return;
-    const Found target = ReachInstallButton(s, child);
-    if (!target.top) {
-        fprintf(stderr, "bench: %s: install button not reached\n", NameOf(s));
-        End(child);
-        return;
-    }
+    Child child;
+    const Found target = StartAtInstallButton(s, L"RUDIZE_SAMPLE_DELAY_MS=8000", child);
+    if (!target.top) return;
     Click(target);
     const double t0 = Now();
     // Two phases: until the package installer (the copy named setup.exe, started by the program) has

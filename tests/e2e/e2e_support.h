@@ -341,6 +341,17 @@ protected:
         return WaitProgress();
     }
 
+    // Starts setup.exe (the medium's own, or `setup_exe`) and goes menu -> terms -> progress. False, with the
+    // failure reported, when any of it did not happen.
+    bool StartAtProgress(HWND& menu, HWND& progress, const std::vector<std::wstring>& env = {},
+                         const std::wstring& setup_exe = {}) {
+        StartFrom(setup_exe.empty() ? SetupExe() : setup_exe, env);
+        if (HasFatalFailure()) return false;
+        menu = WaitMenu();
+        progress = menu ? OpenProgress() : nullptr;
+        return progress != nullptr;
+    }
+
     ud::MessageBoxInfo WaitMessage(DWORD timeout_ms = kInstallMs) {
         ud::MessageBoxInfo m;
         EXPECT_TRUE(ud::WaitMessageBox(pid(), timeout_ms, &m)) << "no message box";

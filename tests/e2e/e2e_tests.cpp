@@ -145,11 +145,8 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     WriteFileBytes(sys + L"RoVur.dll", "an older copy");
     ASSERT_TRUE(SetFileAttributesW((sys + L"RoVur.dll").c_str(), FILE_ATTRIBUTE_READONLY));
 
-    Start();
-    HWND menu = WaitMenu();
-    ASSERT_TRUE(menu);
-    HWND progress = OpenProgress();
-    ASSERT_TRUE(progress);
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress));
     InstallToCompletion(menu, progress);
     if (HasFatalFailure()) return;
 
@@ -211,11 +208,8 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
 }
 
 TEST_F(Setup, SecondInstallInTheSameRun) {
-    Start();
-    HWND menu = WaitMenu();
-    ASSERT_TRUE(menu);
-    HWND progress = OpenProgress();
-    ASSERT_TRUE(progress);
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress));
     HWND bar = ud::FindChild(progress, L"msctls_progress32");
     ASSERT_TRUE(bar);
     InstallToCompletion(menu, progress);
@@ -242,11 +236,8 @@ TEST_F(Setup, SecondInstallInTheSameRun) {
 
 TEST_F(Setup, ExistingInstallationAnsweredNo) {
     ASSERT_TRUE(CreateDirectoryW(kInstallRoot.c_str(), nullptr));
-    Start();
-    HWND menu = WaitMenu();
-    ASSERT_TRUE(menu);
-    HWND progress = OpenProgress();
-    ASSERT_TRUE(progress);
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress));
     ASSERT_TRUE(ud::ClickButton(progress, kSetup));
 
     ud::MessageBoxInfo m = WaitMessage();
@@ -278,22 +269,16 @@ TEST_F(Setup, ExistingInstallationAnsweredNo) {
 
 TEST_F(Setup, ExistingInstallationAnsweredYes) {
     ASSERT_TRUE(CreateDirectoryW(kInstallRoot.c_str(), nullptr));
-    Start();
-    HWND menu = WaitMenu();
-    ASSERT_TRUE(menu);
-    HWND progress = OpenProgress();
-    ASSERT_TRUE(progress);
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress));
     InstallToCompletion(menu, progress, /*expect_question=*/true);
     EXPECT_TRUE(FileExists(kInstallRoot + L"\\DAZov.mde"));
     EXPECT_TRUE(FileExists(DesktopShortcut()));
 }
 
 TEST_F(Setup, MissingServiceToolIsReported) {
-    Start({L"RUDIZE_SAMPLE_SKIP_TOOL=1"});
-    HWND menu = WaitMenu();
-    ASSERT_TRUE(menu);
-    HWND progress = OpenProgress();
-    ASSERT_TRUE(progress);
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress, {L"RUDIZE_SAMPLE_SKIP_TOOL=1"}));
     HWND bar = ud::FindChild(progress, L"msctls_progress32");
     ASSERT_TRUE(ud::ClickButton(progress, kSetup));
 
@@ -364,11 +349,8 @@ TEST_F(Setup, ExitButtonEndsTheProgram) {
 // ---- Responsiveness during the package installer's run ---------------------------------------
 
 TEST_F(Setup, StaysResponsiveWhileThePackageInstallerRuns) {
-    Start({L"RUDIZE_SAMPLE_DELAY_MS=8000"});
-    HWND menu = WaitMenu();
-    ASSERT_TRUE(menu);
-    HWND progress = OpenProgress();
-    ASSERT_TRUE(progress);
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress, {L"RUDIZE_SAMPLE_DELAY_MS=8000"}));
     HWND terms = ud::FindWindowByButton(pid(), kAgree, false);
     HWND cancel = ud::FindButton(progress, kCancel);
     ASSERT_TRUE(ud::ClickButton(progress, kSetup));

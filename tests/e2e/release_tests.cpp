@@ -62,12 +62,8 @@ protected:
     // A whole install from `setup_exe`: the completion message, the files in the install root, the
     // components in the system folder as the medium has them, the registrations; then "終了" ends the program.
     void InstallEndToEnd(const std::wstring& setup_exe) {
-        StartFrom(setup_exe);
-        if (HasFatalFailure()) return;
-        HWND menu = WaitMenu();
-        ASSERT_TRUE(menu);
-        HWND progress = OpenProgress();
-        ASSERT_TRUE(progress);
+        HWND menu = nullptr, progress = nullptr;
+        ASSERT_TRUE(StartAtProgress(menu, progress, {}, setup_exe));
         InstallToCompletion(menu, progress);
         if (HasFatalFailure()) return;
 

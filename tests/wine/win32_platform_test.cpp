@@ -14,6 +14,7 @@
 
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_platform.h"
+#include "utf8.h"
 
 namespace {
 
@@ -40,16 +41,6 @@ bool Applies(WineDifference) { return RunningUnderWine(); }
 
 // ---------------------------------------------------------------------------------------------------------
 // Helpers.
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                          nullptr);
-    return out;
-}
 
 std::wstring Wide(const std::string& text) {
     if (text.empty()) return {};

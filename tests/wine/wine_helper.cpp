@@ -16,6 +16,7 @@
 
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_platform.h"
+#include "utf8.h"
 
 namespace {
 
@@ -24,16 +25,6 @@ std::wstring Env(const wchar_t* name) {
     const DWORD length = ::GetEnvironmentVariableW(name, buffer, 2048);
     if (length == 0 || length >= 2048) return {};
     return std::wstring(buffer, length);
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                          nullptr);
-    return out;
 }
 
 bool WriteRecord(const std::wstring& path) {

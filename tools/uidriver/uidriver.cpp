@@ -475,38 +475,10 @@ IconKind KindOfResourceId(WORD id) {
 
 namespace {
 
-// Pixels of `hwnd` as the screen shows them, 32-bit BGRx rows from the top; empty when unreadable.
-std::vector<DWORD> Capture(HWND hwnd, int w, int h) {
-    std::vector<DWORD> px;
-    RECT wr{};
-    GetWindowRect(hwnd, &wr);
-    HDC src = GetDC(nullptr);
-    if (!src) return px;
-    HDC mem = CreateCompatibleDC(src);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bmp && bits) {
-        HGDIOBJ old = SelectObject(mem, bmp);
-        if (BitBlt(mem, 0, 0, w, h, src, wr.left, wr.top, SRCCOPY)) {
-            GdiFlush();
-            px.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + w * h);
-        }
-        SelectObject(mem, old);
-    }
-    if (bmp) DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, src);
-    return px;
-}
-
-// The stock icon drawn the way a static control draws it, over `background`.
-std::vector<DWORD> Render(LPCWSTR res, int w, int h, DWORD background) {
+// A w x h 32-bit top-down bitmap selected into a memory DC; `draw` paints into the DC and returns whether it
+// did. Returns the pixels as BGRx rows from the top, or nothing when the bitmap or the drawing failed.
+template <class Draw>
+std::vector<DWORD> PixelsOf(int w, int h, Draw&& draw) {
     std::vector<DWORD> px;
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
@@ -521,15 +493,36 @@ std::vector<DWORD> Render(LPCWSTR res, int w, int h, DWORD background) {
     HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bmp && bits) {
         HGDIOBJ old = SelectObject(mem, bmp);
-        std::fill(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + w * h, background);
-        DrawIconEx(mem, 0, 0, LoadIconW(nullptr, res), 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
-        GdiFlush();
-        px.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + w * h);
+        if (draw(mem, static_cast<DWORD*>(bits))) {
+            GdiFlush();
+            px.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + w * h);
+        }
         SelectObject(mem, old);
     }
     if (bmp) DeleteObject(bmp);
     DeleteDC(mem);
     return px;
+}
+
+// Pixels of `hwnd` as the screen shows them; empty when unreadable.
+std::vector<DWORD> Capture(HWND hwnd, int w, int h) {
+    RECT wr{};
+    GetWindowRect(hwnd, &wr);
+    HDC src = GetDC(nullptr);
+    if (!src) return {};
+    std::vector<DWORD> px =
+        PixelsOf(w, h, [&](HDC mem, DWORD*) { return BitBlt(mem, 0, 0, w, h, src, wr.left, wr.top, SRCCOPY) != 0; });
+    ReleaseDC(nullptr, src);
+    return px;
+}
+
+// The stock icon drawn the way a static control draws it, over `background`.
+std::vector<DWORD> Render(LPCWSTR res, int w, int h, DWORD background) {
+    return PixelsOf(w, h, [&](HDC mem, DWORD* bits) {
+        std::fill(bits, bits + w * h, background);
+        DrawIconEx(mem, 0, 0, LoadIconW(nullptr, res), 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
+        return true;
+    });
 }
 
 }  // namespace
