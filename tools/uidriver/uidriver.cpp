@@ -615,7 +615,16 @@ bool WaitMessageBox(DWORD pid, DWORD timeout_ms, MessageBoxInfo* info) {
         },
         timeout_ms);
     if (!ok) return false;
-    if (info) *info = ReadMessageBox(box);
+    if (info) {
+        // The icon is read from the screen, which may not show the box painted yet: read until it is known,
+        // for a bounded time.
+        WaitUntil(
+            [&] {
+                *info = ReadMessageBox(box);
+                return info->icon != IconKind::Unknown;
+            },
+            3000);
+    }
     return true;
 }
 
