@@ -203,6 +203,14 @@ inline bool RegistrarsDone(DWORD timeout_ms = kRegistrarMs) {
     return ud::WaitUntil([] { return CountProcesses(L"regsvr32.exe") == 0; }, timeout_ms, 50);
 }
 
+// Waits until what an install started has ended: the registrars, the service tool and the package
+// installer's copy (named setup.exe like the program itself, so one setup.exe stays when it runs).
+inline bool InstallChildrenEnded(int own_setups) {
+    return RegistrarsDone() &&
+           ud::WaitUntil([] { return CountProcesses(L"Ruvok.exe") == 0; }, kWindowMs, 50) &&
+           ud::WaitUntil([&] { return CountProcesses(L"setup.exe") <= own_setups; }, kWindowMs, 50);
+}
+
 // ---- Registry: what the sample components record ----------------------------------------------
 
 inline std::set<std::wstring> RegisteredNames() {
@@ -283,8 +291,7 @@ protected:
 
     void SetUp() override {
         // A registrar or service tool left by the previous test must not write into this one.
-        RegistrarsDone();
-        ud::WaitUntil([] { return CountProcesses(L"Ruvok.exe") == 0; }, 10000, 50);
+        InstallChildrenEnded(0);
         CleanMachine();
     }
 
@@ -365,7 +372,7 @@ protected:
 
     void ExpectInformation(const ud::MessageBoxInfo& m, const std::wstring& text) {
         EXPECT_EQ(Show(m.title), Show(kTitle));
-        EXPECT_EQ(Show(m.text), Show(text));
+        EXPECT_EQ(Show(m.text), Show(text)) << InstallState();
         EXPECT_EQ(m.icon, ud::IconKind::Information);
         ASSERT_EQ(m.buttons.size(), 1u);
         EXPECT_EQ(m.buttons[0].first, IDOK);
@@ -381,6 +388,15 @@ protected:
     }
 
     // Runs one install from the progress window through the completion message; the menu comes back.
+    // What the package installer left, for a failure message.
+    static std::string InstallState() {
+        std::string state = "installer copy " + std::string(FileExists(kInstallRoot + L"\\setup.exe") ? "present" : "absent") +
+                            "; processes: setup.exe " + std::to_string(CountProcesses(L"setup.exe")) + ", regsvr32.exe " +
+                            std::to_string(CountProcesses(L"regsvr32.exe")) + "; runs of the package installer:";
+        for (const auto& line : LogLines(kInstallRoot + L"\\Info\\rudize.log")) state += "\n  " + Show(line);
+        return state;
+    }
+
     void InstallToCompletion(HWND menu, HWND progress, bool expect_question = false) {
         ASSERT_TRUE(ud::ClickButton(progress, kSetup));
         ud::MessageBoxInfo m = WaitMessage();
