@@ -387,7 +387,6 @@ protected:
         EXPECT_TRUE(app_.Running());
     }
 
-    // Runs one install from the progress window through the completion message; the menu comes back.
     // What the package installer left, for a failure message.
     static std::string InstallState() {
         std::string state = "installer copy " + std::string(FileExists(kInstallRoot + L"\\setup.exe") ? "present" : "absent") +
@@ -397,6 +396,7 @@ protected:
         return state;
     }
 
+    // Runs one install from the progress window through the completion message; the menu comes back.
     void InstallToCompletion(HWND menu, HWND progress, bool expect_question = false) {
         ASSERT_TRUE(ud::ClickButton(progress, kSetup));
         ud::MessageBoxInfo m = WaitMessage();
