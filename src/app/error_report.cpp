@@ -12,9 +12,18 @@ std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view desc
     return text;
 }
 
-void ShowErrorMessage(Platform& platform, std::wstring_view location, std::wstring_view description) {
+Status ShowErrorMessage(Platform& platform, std::wstring_view location, std::wstring_view description) {
     // The answer is always OK and is not looked at.
-    platform.ShowMessage(ErrorMessageText(location, description), kMbWarning, std::wstring(kMessageTitle));
+    const Result<int> shown =
+        platform.ShowMessage(ErrorMessageText(location, description), kMbWarning, std::wstring(kMessageTitle));
+    if (!shown.ok()) return PlatformError{shown.error()};
+    return Done{};
+}
+
+void Trap::Report(const std::wstring& description) {
+    if (reported_) return;
+    reported_ = true;
+    Ignored(ShowErrorMessage(platform_, location_, description));
 }
 
 }  // namespace setup

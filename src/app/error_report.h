@@ -1,13 +1,12 @@
 // Reporting trapped errors, and the two failure modes every trapping routine switches between.
 //
 // A routine is either in a trapped region, where a failure stops the region, is reported once through
-// ShowErrorMessage with the routine's fixed location and makes the routine's result false, or in an ignored
-// region, where a failing operation is skipped and the next one runs. Clean-up always runs ignored.
+// ShowErrorMessage with the routine's fixed location and makes the routine's result false, or runs an
+// operation ignored, where a failure is skipped and the next operation runs. Clean-up always runs ignored.
 #pragma once
 
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "platform/platform.h"
 
@@ -25,36 +24,39 @@ inline constexpr std::wstring_view kLocSequence = L"frmRudIze cmdOK_Click";
 std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view description);
 
 // Shows the two-line report in a warning box (code 48) with the shared title and waits for OK.
-void ShowErrorMessage(Platform& platform, std::wstring_view location, std::wstring_view description);
+Status ShowErrorMessage(Platform& platform, std::wstring_view location, std::wstring_view description);
 
-// Runs `region` trapped: a PlatformError thrown inside ends the region and is reported once under `location`.
-// Returns false when an error was reported.
-template <class Region>
-bool Trapped(Platform& platform, std::wstring_view location, Region&& region) {
-    try {
-        std::forward<Region>(region)();
-        return true;
-    } catch (const PlatformError& error) {
-        // The routine goes on to its clean-up either way; a report box that cannot be shown must not carry the
-        // failure out of the routine (the callers run inside window procedures).
-        try {
-            ShowErrorMessage(platform, location, error.description);
-        } catch (const PlatformError&) {
-        }
+// A routine's trapped region. Its operations go through Check: the first failure is reported once under the
+// routine's location, and Check returns false so that the routine leaves the region at once.
+class Trap {
+public:
+    Trap(Platform& platform, std::wstring_view location) : platform_(platform), location_(location) {}
+    Trap(const Trap&) = delete;
+    Trap& operator=(const Trap&) = delete;
+
+    template <class T>
+    bool Check(const Result<T>& result) {
+        if (result.ok()) return true;
+        Report(result.error());
         return false;
     }
-}
+    // True once a failure has been reported.
+    bool reported() const { return reported_; }
 
-// Runs one operation with failures ignored: a PlatformError skips it and nothing is reported.
-// Returns false when the operation failed, for the few callers that go on differently.
-template <class Operation>
-bool Ignored(Operation&& operation) {
-    try {
-        std::forward<Operation>(operation)();
-        return true;
-    } catch (const PlatformError&) {
-        return false;
-    }
+private:
+    // A report box that cannot be shown is skipped: the routine goes on to its clean-up either way.
+    void Report(const std::wstring& description);
+
+    Platform& platform_;
+    std::wstring_view location_;
+    bool reported_ = false;
+};
+
+// An operation whose failure is skipped and not reported. Returns false when it failed, for the few callers
+// that go on differently.
+template <class T>
+bool Ignored(const Result<T>& result) {
+    return result.ok();
 }
 
 }  // namespace setup

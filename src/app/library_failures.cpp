@@ -1,7 +1,25 @@
 // What the standard library does when it gives up: a string too long, memory exhausted, an empty function
-// called. Nothing in this program catches those; ending at once is the same outcome as the library's own
-// unhandled exception, without bringing the library's exception texts and narrow strings into setup.exe.
+// called. The program is built without exceptions, so nothing could catch those; ending at once is the same
+// outcome as the library's own unhandled exception, without bringing the library's exception machinery, texts
+// and narrow strings into setup.exe.
+#include <cstddef>
 #include <cstdlib>
+#include <new>
+
+// Memory comes straight from the C run-time; running out of it ends the program, as above.
+void* operator new(std::size_t size) {
+    if (void* memory = std::malloc(size != 0 ? size : 1)) return memory;
+    std::abort();
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size != 0 ? size : 1); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size != 0 ? size : 1); }
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
 
 namespace std {
 void __throw_bad_alloc() { std::abort(); }

@@ -10,11 +10,12 @@ std::wstring WithTrailingBackslash(std::wstring path) {
     return path;
 }
 
-ComponentFolders ReadComponentFolders(Platform& platform) {
-    ComponentFolders folders;
-    folders.system = WithTrailingBackslash(platform.SystemFolder());
-    folders.setup = WithTrailingBackslash(platform.ProgramFolder());
-    return folders;
+Result<ComponentFolders> ReadComponentFolders(Platform& platform) {
+    const Result<std::wstring> system = platform.SystemFolder();
+    if (!system.ok()) return system.failure();
+    const Result<std::wstring> setup = platform.ProgramFolder();
+    if (!setup.ok()) return setup.failure();
+    return ComponentFolders{WithTrailingBackslash(system.value()), WithTrailingBackslash(setup.value())};
 }
 
 std::uint32_t NormalisedAttributes(std::uint32_t attributes) {
@@ -41,52 +42,52 @@ std::wstring RegistrationFailedText(std::wstring_view file_name) {
 namespace {
 
 // Before the copy: an existing read-only file would refuse to be overwritten, so clear that bit first.
-void ClearReadOnlyIfPresent(Platform& platform, const std::wstring& target) {
-    if (!platform.FileExists(target)) return;  // nothing there yet: nothing to clear
-    const std::uint32_t attributes = platform.GetAttributes(target);
-    if (attributes & kAttrReadOnly) platform.SetAttributes(target, attributes - kAttrReadOnly);
+// Stops at the first failure and gives it back.
+Status ClearReadOnlyIfPresent(Platform& platform, const std::wstring& target) {
+    const Result<bool> exists = platform.FileExists(target);
+    if (!exists.ok()) return exists.failure();
+    if (!exists.value()) return Done{};  // nothing there yet: nothing to clear
+    const Result<std::uint32_t> attributes = platform.GetAttributes(target);
+    if (!attributes.ok()) return attributes.failure();
+    if (attributes.value() & kAttrReadOnly) return platform.SetAttributes(target, attributes.value() - kAttrReadOnly);
+    return Done{};
 }
 
 // After the copy: each write stands alone, so that a refused one does not keep the other from being tried.
 void NormaliseAttributes(Platform& platform, const std::wstring& target) {
-    std::uint32_t attributes = 0;
-    if (!Ignored([&] { attributes = platform.GetAttributes(target); })) return;  // no file to fix up
+    const Result<std::uint32_t> read = platform.GetAttributes(target);
+    if (!read.ok()) return;  // no file to fix up
+    std::uint32_t attributes = read.value();
     if (attributes & kAttrReadOnly) {
         attributes -= kAttrReadOnly;
-        Ignored([&] { platform.SetAttributes(target, attributes); });
+        Ignored(platform.SetAttributes(target, attributes));
     }
     if (!(attributes & kAttrArchive)) {
         attributes += kAttrArchive;
-        Ignored([&] { platform.SetAttributes(target, attributes); });
+        Ignored(platform.SetAttributes(target, attributes));
     }
 }
 
 }  // namespace
 
-bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row) {
+bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row, Trap& trap) {
     const std::wstring target = folders.system + std::wstring(row.name);
     const std::wstring source = folders.setup + std::wstring(kSourceFolder) + std::wstring(row.name);
 
-    if (row.check == CheckMode::Trapped) {
-        ClearReadOnlyIfPresent(platform, target);
-    } else {
-        Ignored([&] { ClearReadOnlyIfPresent(platform, target); });
-    }
+    const Status cleared = ClearReadOnlyIfPresent(platform, target);
+    if (row.check == CheckMode::Trapped && !trap.Check(cleared)) return false;
 
     // From here on nothing is reported: a failed copy (source missing, target protected) leaves whatever file
     // is in the system folder, and that one is normalised and registered.
-    Ignored([&] { platform.CopyFileOverwrite(source, folders.system); });
+    Ignored(platform.CopyFileOverwrite(source, folders.system));
     NormaliseAttributes(platform, target);
     if (!row.registered) return true;
 
     // The registrar is not waited for: its outcome is never looked at, and "/s" keeps it silent.
-    std::uint32_t task = 0;
-    Ignored([&] { task = platform.StartProgram(RegistrarCommandLine(folders.system, row.name)); });
-    if (task != 0) return true;
+    const Result<std::uint32_t> task = platform.StartProgram(RegistrarCommandLine(folders.system, row.name));
+    if (task.ok() && task.value() != 0) return true;
     // Still in the row's ignored part: a box that cannot be shown is skipped, and the row still fails.
-    Ignored([&] {
-        platform.ShowMessage(RegistrationFailedText(row.name), kMbInformation, std::wstring(kMessageTitle));
-    });
+    Ignored(platform.ShowMessage(RegistrationFailedText(row.name), kMbInformation, std::wstring(kMessageTitle)));
     return false;
 }
 

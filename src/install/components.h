@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/error_report.h"
 #include "platform/platform.h"
 
 namespace setup {
@@ -50,8 +51,8 @@ struct ComponentFolders {
 // Appends "\" unless the path already ends with one.
 std::wstring WithTrailingBackslash(std::wstring path);
 
-// Reads both folders from the platform and normalises them. Throws PlatformError.
-ComponentFolders ReadComponentFolders(Platform& platform);
+// Reads both folders from the platform and normalises them.
+Result<ComponentFolders> ReadComponentFolders(Platform& platform);
 
 // Attributes after the fix-up that follows the copy: read-only cleared, archive set, every other bit kept.
 std::uint32_t NormalisedAttributes(std::uint32_t attributes);
@@ -64,9 +65,10 @@ std::wstring RegistrarCommandLine(const std::wstring& system_folder, std::wstrin
 // "必要ファイル（" + name + "）を登録できません。"
 std::wstring RegistrationFailedText(std::wstring_view file_name);
 
-// Runs the procedure for one row. A failure of a trapped existence check is thrown to the caller; everything
-// after it runs with failures ignored. Returns false, after showing the registration-failed message, when the
-// row is registered and the registrar could not be started.
-bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row);
+// Runs the procedure for one row. A failure of a trapped existence check is reported through the caller's
+// trapped region, and the row ends there; everything after the check runs with failures ignored. Returns
+// false when the row ended on a reported failure, or when the row is registered and the registrar could not
+// be started (after showing the registration-failed message).
+bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row, Trap& trap);
 
 }  // namespace setup

@@ -79,12 +79,24 @@ bool FrmRudIze::OnMessage(UINT message, WPARAM wparam, LPARAM, LRESULT& result) 
     return false;
 }
 
-void FrmRudIze::DisableTimer() { KillTimer(hwnd(), kTimer1); }
+Status FrmRudIze::DisableTimer() {
+    KillTimer(hwnd(), kTimer1);
+    return Done{};
+}
 
-void FrmRudIze::SetProgress(int value) { SendMessageW(Child(kProgressBar1), PBM_SETPOS, value, 0); }
+Status FrmRudIze::SetProgress(int value) {
+    SendMessageW(Child(kProgressBar1), PBM_SETPOS, value, 0);
+    return Done{};
+}
 
-void FrmRudIze::ShowMenu() { forms_.frmMain->Show(); }
+Status FrmRudIze::ShowMenu() {
+    forms_.frmMain->Show();
+    return Done{};
+}
 
-void FrmRudIze::HideSelf() { Hide(); }
+Status FrmRudIze::HideSelf() {
+    Hide();
+    return Done{};
+}
 
 }  // namespace setup

@@ -26,10 +26,10 @@ private:
     void Timer1_Timer();
 
     // ProgressView
-    void DisableTimer() override;
-    void SetProgress(int value) override;
-    void ShowMenu() override;
-    void HideSelf() override;
+    Status DisableTimer() override;
+    Status SetProgress(int value) override;
+    Status ShowMenu() override;
+    Status HideSelf() override;
 
     Forms& forms_;
     RudIzeSteps steps_;

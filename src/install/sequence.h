@@ -27,15 +27,15 @@ inline constexpr int kProgressComplete = 100;
 std::wstring CompletionText();
 std::wstring FailureText();
 
-// What the sequence needs of the progress window. Any of these may throw PlatformError; the sequence then
-// reports it as its own error.
+// What the sequence needs of the progress window. A failure of any of these is reported as the sequence's
+// own error.
 class ProgressView {
 public:
     virtual ~ProgressView() = default;
-    virtual void DisableTimer() = 0;
-    virtual void SetProgress(int value) = 0;
-    virtual void ShowMenu() = 0;
-    virtual void HideSelf() = 0;
+    virtual Status DisableTimer() = 0;
+    virtual Status SetProgress(int value) = 0;
+    virtual Status ShowMenu() = 0;
+    virtual Status HideSelf() = 0;
 };
 
 enum class SequenceOutcome { Completed, Failed };

@@ -44,78 +44,79 @@ std::wstring ShortcutFileName(const std::wstring& folder) {
 }
 
 bool RudIzeSteps::SetProgram() {
-    bool ok = true;
-    const bool no_error = Trapped(platform_, kLocSetProgram, [&] {
-        const std::wstring root{kInstallRoot};
-        if (platform_.FolderExists(root)) {
-            // Going on keeps everything in the existing folder; the package installer decides what it replaces.
-            if (platform_.ShowMessage(ExistingInstallationQuestion(), kMbQuestion, kTitle) == kAnswerNo) {
-                ok = false;
-                return;
-            }
-        } else {
-            platform_.CreateFolder(root);
-        }
-        const std::wstring source =
-            WithTrailingBackslash(platform_.ProgramFolder()) + std::wstring(kSourceFolder) + std::wstring(kPackageInstaller);
-        const std::wstring copy{kInstallerCopy};
-        // A copy left by an earlier run may be read-only, which would refuse the overwrite.
-        if (platform_.FileExists(copy)) platform_.DeleteFileForce(copy);
-        platform_.CopyFileOverwrite(source, copy);
+    Trap trap(platform_, kLocSetProgram);
+    const std::wstring root{kInstallRoot};
+    const Result<bool> installed = platform_.FolderExists(root);
+    if (!trap.Check(installed)) return false;
+    if (installed.value()) {
+        // Going on keeps everything in the existing folder; the package installer decides what it replaces.
+        const Result<int> answer = platform_.ShowMessage(ExistingInstallationQuestion(), kMbQuestion, kTitle);
+        if (!trap.Check(answer) || answer.value() == kAnswerNo) return false;
+    } else if (!trap.Check(platform_.CreateFolder(root))) {
+        return false;
+    }
+    const Result<std::wstring> folder = platform_.ProgramFolder();
+    if (!trap.Check(folder)) return false;
+    const std::wstring source =
+        WithTrailingBackslash(folder.value()) + std::wstring(kSourceFolder) + std::wstring(kPackageInstaller);
+    const std::wstring copy{kInstallerCopy};
+    // A copy left by an earlier run may be read-only, which would refuse the overwrite.
+    const Result<bool> left_over = platform_.FileExists(copy);
+    if (!trap.Check(left_over)) return false;
+    if (left_over.value() && !trap.Check(platform_.DeleteFileForce(copy))) return false;
+    if (!trap.Check(platform_.CopyFileOverwrite(source, copy))) return false;
 
-        // The installer's exit code is not looked at: installers of this kind return non-zero on success.
-        // Only ending within the time limit counts.
-        if (platform_.RunAndWait(copy, kInstallerWaitMs) != WaitResult::Finished) {
-            platform_.ShowMessage(InstallerNotRunText(), kMbInformation, kTitle);
-            ok = false;
-        }
-    });
-    return ok && no_error;
+    // The installer's exit code is not looked at: installers of this kind return non-zero on success.
+    // Only ending within the time limit counts.
+    const Result<WaitResult> run = platform_.RunAndWait(copy, kInstallerWaitMs);
+    if (!trap.Check(run)) return false;
+    if (run.value() != WaitResult::Finished) {
+        trap.Check(platform_.ShowMessage(InstallerNotRunText(), kMbInformation, kTitle));
+        return false;
+    }
+    return true;
 }
 
 bool RudIzeSteps::SetDllFile() {
-    bool ok = true;
-    const bool no_error = Trapped(platform_, kLocSetDllFile, [&] {
-        const ComponentFolders folders = ReadComponentFolders(platform_);
-        for (const ComponentRow& row : kComponents) {
-            if (!PlaceComponent(platform_, folders, row)) {
-                ok = false;  // the registrar could not be started: the rows after this one are left alone
-                return;
-            }
-        }
-    });
-    return ok && no_error;
+    Trap trap(platform_, kLocSetDllFile);
+    const Result<ComponentFolders> folders = ReadComponentFolders(platform_);
+    if (!trap.Check(folders)) return false;
+    for (const ComponentRow& row : kComponents) {
+        // A reported failure, or a registrar that could not be started: the rows after this one are left alone.
+        if (!PlaceComponent(platform_, folders.value(), row, trap)) return false;
+    }
+    return true;
 }
 
 bool RudIzeSteps::MakeIcon() {
     // Nothing here stops the installation: a shortcut that cannot be made is skipped.
     // A folder that cannot be looked up gets no shortcut at all, rather than one at the root of the drive.
     for (int folder_id : {kFolderDesktop, kFolderPrograms}) {
-        std::optional<std::wstring> folder;
-        Ignored([&] { folder = platform_.ShellFolder(folder_id); });
+        const std::optional<std::wstring> folder = platform_.ShellFolder(folder_id);
         if (!folder || folder->empty()) continue;
-        Ignored([&] { platform_.SaveShortcut(ShortcutFileName(*folder), ApplicationShortcut()); });
+        Ignored(platform_.SaveShortcut(ShortcutFileName(*folder), ApplicationShortcut()));
     }
     return true;
 }
 
 bool RudIzeSteps::ExecuteRuvok() {
-    bool ok = true;
-    const bool no_error = Trapped(platform_, kLocExecuteRuvok, [&] {
-        if (platform_.StartProgram(std::wstring(kServiceToolCommand)) == 0) {
-            platform_.ShowMessage(std::wstring(kServiceToolFailedText), kMbInformation, kTitle);
-            ok = false;
-        }
-    });
-    return ok && no_error;
+    Trap trap(platform_, kLocExecuteRuvok);
+    const Result<std::uint32_t> task = platform_.StartProgram(std::wstring(kServiceToolCommand));
+    if (!trap.Check(task)) return false;
+    if (task.value() == 0) {
+        trap.Check(platform_.ShowMessage(std::wstring(kServiceToolFailedText), kMbInformation, kTitle));
+        return false;
+    }
+    return true;
 }
 
 bool RudIzeSteps::DeleteSetupExe() {
-    return Trapped(platform_, kLocDeleteSetupExe, [&] {
-        const std::wstring copy{kInstallerCopy};
-        // Already gone (the second call, normally) is success.
-        if (platform_.FileExists(copy)) platform_.DeleteFileForce(copy);
-    });
+    Trap trap(platform_, kLocDeleteSetupExe);
+    const std::wstring copy{kInstallerCopy};
+    const Result<bool> present = platform_.FileExists(copy);
+    if (!trap.Check(present)) return false;
+    // Already gone (the second call, normally) is success.
+    return !present.value() || trap.Check(platform_.DeleteFileForce(copy));
 }
 
 }  // namespace setup

@@ -8,14 +8,43 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace setup {
 
-// Every failing platform operation throws this. The description is the platform's own text for the failure
-// (on Windows the FormatMessage text of the error code, so a Japanese Windows shows Japanese).
+// What a failed platform operation gives back: the platform's own text for the failure (on Windows the
+// FormatMessage text of the error code, so a Japanese Windows shows Japanese).
 struct PlatformError {
     std::wstring description;
 };
+
+// The value of an operation that gives nothing back but may fail.
+struct Done {};
+
+// The outcome of an operation that may fail: its value, or the failure. The caller decides what a failure
+// means (a trapped region reports it and stops; an ignored operation is skipped), so it may not drop one
+// unlooked at.
+template <class T>
+class [[nodiscard]] Result {
+public:
+    Result(T value) : value_(std::move(value)) {}
+    Result(PlatformError error) : error_(std::move(error.description)), failed_(true) {}
+
+    bool ok() const { return !failed_; }
+    // Only meaningful when ok().
+    const T& value() const { return value_; }
+    // The failure's description; empty when ok().
+    const std::wstring& error() const { return error_; }
+    // The failure, to hand on as the caller's own.
+    PlatformError failure() const { return PlatformError{error_}; }
+
+private:
+    T value_{};
+    std::wstring error_;
+    bool failed_ = false;
+};
+
+using Status = Result<Done>;
 
 // File attribute bits the setup steps read and change. No other bit is ever touched.
 inline constexpr std::uint32_t kAttrReadOnly = 1;
@@ -55,46 +84,46 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // ---- File system. Each of these throws PlatformError on failure.
+    // ---- File system.
 
     // The Windows system folder, as the platform gives it (with or without a trailing backslash).
-    virtual std::wstring SystemFolder() = 0;
+    virtual Result<std::wstring> SystemFolder() = 0;
     // The folder of the running setup program: no trailing backslash except at a drive root ("D:\").
-    virtual std::wstring ProgramFolder() = 0;
-    virtual bool FolderExists(const std::wstring& path) = 0;
+    virtual Result<std::wstring> ProgramFolder() = 0;
+    virtual Result<bool> FolderExists(const std::wstring& path) = 0;
     // Creates one folder; its parent must exist.
-    virtual void CreateFolder(const std::wstring& path) = 0;
-    virtual bool FileExists(const std::wstring& path) = 0;
-    virtual std::uint32_t GetAttributes(const std::wstring& path) = 0;
-    virtual void SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
+    virtual Status CreateFolder(const std::wstring& path) = 0;
+    virtual Result<bool> FileExists(const std::wstring& path) = 0;
+    virtual Result<std::uint32_t> GetAttributes(const std::wstring& path) = 0;
+    virtual Status SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
     // Copies source over an existing file. A destination ending in a backslash is a folder: the file keeps its
     // name there. Any other destination is the full path of the new file.
-    virtual void CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) = 0;
+    virtual Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) = 0;
     // Deletes a file, read-only or not.
-    virtual void DeleteFileForce(const std::wstring& path) = 0;
+    virtual Status DeleteFileForce(const std::wstring& path) = 0;
 
     // ---- Processes.
 
     // Starts a command line (quoted program path, then arguments) in a normal window that does not take the
-    // focus, and returns at once with the new process's id (never 0). Throws PlatformError when nothing could
-    // be started. The started program is not waited for.
-    virtual std::uint32_t StartProgram(const std::wstring& command_line) = 0;
+    // focus, and returns at once with the new process's id (never 0), or the failure when nothing could be
+    // started. The started program is not waited for.
+    virtual Result<std::uint32_t> StartProgram(const std::wstring& command_line) = 0;
     // Starts the program at `application` with no arguments, the inherited environment and current folder, and
     // waits for it to end for at most `timeout_ms`. The program's windows stay painted while it waits.
-    virtual WaitResult RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) = 0;
+    virtual Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) = 0;
 
     // ---- Shell.
 
     // The path of a shell folder (kFolderDesktop, kFolderPrograms), or nothing when the lookup fails or gives
     // no path.
     virtual std::optional<std::wstring> ShellFolder(int folder_id) = 0;
-    // Writes a shortcut file, replacing one of the same name. Throws PlatformError on failure.
-    virtual void SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) = 0;
+    // Writes a shortcut file, replacing one of the same name.
+    virtual Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) = 0;
 
     // ---- User interface.
 
     // A standard message box, modal for the whole program, with one of the kMb codes; returns the answer.
-    virtual int ShowMessage(const std::wstring& text, int code, const std::wstring& title) = 0;
+    virtual Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) = 0;
 };
 
 }  // namespace setup

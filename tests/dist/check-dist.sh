@@ -23,6 +23,16 @@ imports_ok() {
   [[ -z "$bad" ]] || { echo "  $exe imports $bad"; return 1; }
 }
 
+# The 32-bit program carries no C++ exception machinery: no unwinder and no unwind tables beyond the few the
+# C run-time start-up brings (about 2.5 KB), and it stays within 250 KB.
+lean_ok() {
+  local exe=$1 size hex eh
+  size=$(stat -c %s "$exe")
+  hex=$(objdump -h "$exe" | awk '$2 ~ /^\.eh_fram/ {print $3}')
+  eh=$((16#${hex:-0}))
+  ((size <= 250 * 1024 && eh <= 4096)) || { echo "  $exe: $size bytes, unwind tables $eh bytes"; return 1; }
+}
+
 version_ok() {
   local v
   v=$("$here/pe-version.py" "$1") || return 1
@@ -58,6 +68,7 @@ iso_matches() {  # iso, medium folder, name
 
 check "x86 setup.exe is PE32 i386" bash -c "file '$dist/x86/setup.exe' | grep -q 'PE32 executable (GUI) Intel 80386'"
 check "x64 setup.exe is PE32+ x86-64" bash -c "file '$dist/x64/setup.exe' | grep -q 'PE32+ executable (GUI) x86-64'"
+check "x86 setup.exe is at most 250 KB and has no unwinder" lean_ok "$dist/x86/setup.exe"
 for arch in x86 x64; do
   check "$arch imports only system DLLs" imports_ok "$dist/$arch/setup.exe"
   for f in "${package_files[@]}"; do

@@ -28,7 +28,7 @@ TEST(ShowErrorMessage, ShowsTwoLabelledLinesInOneWarningBox) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         FakePlatform fake;
-        ShowErrorMessage(fake, c.location, c.description);
+        EXPECT_TRUE(ShowErrorMessage(fake, c.location, c.description).ok());
         ASSERT_EQ(fake.messages.size(), 1u);
         EXPECT_EQ(U(fake.messages[0].text), U(c.text));
         EXPECT_EQ(fake.messages[0].code, 48);
@@ -42,38 +42,34 @@ TEST(ShowErrorMessage, LabelsUseOrdinaryBlanks) {
     EXPECT_EQ(text, std::wstring(L"\u30A8\u30E9\u30FC\u0020\u0020L\u000D\u000A\u60C5\u5831\u0020\u0020\u0020D"));
 }
 
-TEST(ErrorModes, TrappedReportsOnceAndSkipsTheRestOfTheRegion) {
+TEST(ErrorModes, TrapReportsTheFirstFailureOnlyAndTellsTheRegionToStop) {
     FakePlatform fake;
-    bool after_failure_ran = false;
-    const bool ok = Trapped(fake, L"frmRudIze DeleteSetupExe()", [&] {
-        throw PlatformError{L"使用中です。"};
-        after_failure_ran = true;  // never reached
-    });
-    EXPECT_FALSE(ok);
-    EXPECT_FALSE(after_failure_ran);
+    Trap trap(fake, L"frmRudIze DeleteSetupExe()");
+    EXPECT_TRUE(trap.Check(Status(Done{})));
+    EXPECT_FALSE(trap.reported());
+    EXPECT_FALSE(trap.Check(Status(PlatformError{L"使用中です。"})));
+    EXPECT_TRUE(trap.reported());
+    // A routine that went on regardless would not report a second time.
+    EXPECT_FALSE(trap.Check(Result<int>(PlatformError{L"別の失敗"})));
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze DeleteSetupExe()", L"使用中です。"));
 }
 
-TEST(ErrorModes, ReportThatCannotBeShownStillEndsTheRegionQuietly) {
+TEST(ErrorModes, ReportThatCannotBeShownStillStopsTheRegionQuietly) {
     FakePlatform fake;
     fake.Fail("ShowMessage", L"", L"メッセージを表示できません。");
-    bool ok = true;
-    EXPECT_NO_THROW(ok = Trapped(fake, L"frmRudIze DeleteSetupExe()", [] { throw PlatformError{L"使用中です。"}; }));
-    EXPECT_FALSE(ok);
+    Trap trap(fake, L"frmRudIze DeleteSetupExe()");
+    EXPECT_FALSE(trap.Check(Status(PlatformError{L"使用中です。"})));
+    EXPECT_TRUE(trap.reported());
     EXPECT_EQ(test::CallsOf(fake, "ShowMessage").size(), 1u);
-}
-
-TEST(ErrorModes, TrappedRegionWithoutFailureShowsNothing) {
-    FakePlatform fake;
-    EXPECT_TRUE(Trapped(fake, L"x", [] {}));
     EXPECT_TRUE(fake.messages.empty());
 }
 
 TEST(ErrorModes, IgnoredSkipsOneOperationSilently) {
     FakePlatform fake;
-    EXPECT_FALSE(Ignored([] { throw PlatformError{L"失敗"}; }));
-    EXPECT_TRUE(Ignored([] {}));
+    EXPECT_FALSE(Ignored(fake.DeleteFileForce(L"C:\\missing.txt")));
+    fake.AddFile(L"C:\\present.txt");
+    EXPECT_TRUE(Ignored(fake.DeleteFileForce(L"C:\\present.txt")));
     EXPECT_TRUE(fake.messages.empty());
 }
 

@@ -30,7 +30,10 @@ FakePlatform Machine() {
 
 // The caption lands in the fake's call log, so its place among the platform calls shows.
 void Load(FakePlatform& fake) {
-    MenuFormLoad(fake, [&](const std::wstring& caption) { fake.calls.push_back("caption " + U(caption)); });
+    MenuFormLoad(fake, [&](const std::wstring& caption) -> Status {
+        fake.calls.push_back("caption " + U(caption));
+        return Done{};
+    });
 }
 
 std::vector<std::string> Started(const FakePlatform& fake) {
@@ -127,7 +130,7 @@ TEST(MenuFormLoad, TrappedErrorIsReportedOnceAndNothingIsPlaced) {
 
 TEST(MenuFormLoad, CaptionThatCannotBeSetIsReportedLikeTheRest) {
     FakePlatform fake = Machine();
-    MenuFormLoad(fake, [](const std::wstring&) { throw PlatformError{L"無効なプロパティ値です。"}; });
+    MenuFormLoad(fake, [](const std::wstring&) -> Status { return PlatformError{L"無効なプロパティ値です。"}; });
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmMain Form_Initialize()", L"無効なプロパティ値です。"));
     EXPECT_TRUE(fake.started.empty());
@@ -141,7 +144,7 @@ TEST(MenuFormLoad, FailedCopyIsSilentAndTheRegistrarStillRuns) {
     for (const Case& c : {Case{"nothing anywhere", false}, Case{"older copy in the system folder", true}}) {
         SCOPED_TRACE(c.label);
         FakePlatform fake = Machine();
-        fake.DeleteFileForce(kSource);
+        ASSERT_TRUE(fake.DeleteFileForce(kSource).ok());
         if (c.older_copy) fake.AddFile(kTarget, 0, "old");
         fake.calls.clear();
 
@@ -159,10 +162,10 @@ TEST(MenuFormLoad, FailedCopyIsSilentAndTheRegistrarStillRuns) {
 }
 
 TEST(MenuFormLoad, RegistrarThatCannotStartShowsOneNotice) {
-    for (bool throws : {true, false}) {
-        SCOPED_TRACE(throws ? "start throws" : "task id 0");
+    for (bool fails : {true, false}) {
+        SCOPED_TRACE(fails ? "start fails" : "task id 0");
         FakePlatform fake = Machine();
-        if (throws) {
+        if (fails) {
             fake.Fail("StartProgram", L"REGSVR32", L"指定されたファイルが見つかりません。");
         } else {
             fake.ReturnZeroTask(L"REGSVR32");

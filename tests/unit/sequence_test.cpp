@@ -45,24 +45,26 @@ class RecordingView : public ProgressView {
 public:
     explicit RecordingView(FakePlatform& log) : log_(log) {}
     int bar = -1;
-    // The view call ("SetProgress(60)", "ShowMenu()", ...) that throws once, as a failing property assignment.
-    std::string throw_on;
+    // The view call ("SetProgress(60)", "ShowMenu()", ...) that fails once, as a failing property assignment.
+    std::string fail_on;
 
-    void DisableTimer() override { Record("DisableTimer()"); }
-    void SetProgress(int value) override {
-        Record("SetProgress(" + std::to_string(value) + ")");
-        bar = value;
+    Status DisableTimer() override { return Record("DisableTimer()"); }
+    Status SetProgress(int value) override {
+        const Status status = Record("SetProgress(" + std::to_string(value) + ")");
+        if (status.ok()) bar = value;
+        return status;
     }
-    void ShowMenu() override { Record("ShowMenu()"); }
-    void HideSelf() override { Record("HideSelf()"); }
+    Status ShowMenu() override { return Record("ShowMenu()"); }
+    Status HideSelf() override { return Record("HideSelf()"); }
 
 private:
-    void Record(const std::string& call) {
+    Status Record(const std::string& call) {
         log_.calls.push_back("view " + call);
-        if (!throw_on.empty() && call == throw_on) {
-            throw_on.clear();
-            throw PlatformError{L"プロパティの値が不正です。"};
+        if (!fail_on.empty() && call == fail_on) {
+            fail_on.clear();
+            return PlatformError{L"プロパティの値が不正です。"};
         }
+        return Done{};
     }
     FakePlatform& log_;
 };
@@ -151,7 +153,7 @@ TEST(InstallSequence, DisablesTheTimerBeforeAnything) {
 TEST(InstallSequence, ErrorRaisedByTheWindowIsReportedAndEndsInFailure) {
     struct Case {
         const char* label;
-        std::string throw_on;
+        std::string fail_on;
         std::vector<std::string> steps_run;
     };
     const Case cases[] = {
@@ -166,7 +168,7 @@ TEST(InstallSequence, ErrorRaisedByTheWindowIsReportedAndEndsInFailure) {
         FakePlatform fake;
         ScriptedSteps steps(fake);
         RecordingView view(fake);
-        view.throw_on = c.throw_on;
+        view.fail_on = c.fail_on;
 
         EXPECT_EQ(RunInstallSequence(view, steps, fake), SequenceOutcome::Failed);
 
@@ -209,7 +211,7 @@ TEST(InstallSequence, FailureSectionGoesBackToTheMenuEvenWhenTheWindowFails) {
     ScriptedSteps steps(fake);
     steps.results["SetProgram"] = {false};
     RecordingView view(fake);
-    view.throw_on = "ShowMenu()";
+    view.fail_on = "ShowMenu()";
 
     EXPECT_EQ(RunInstallSequence(view, steps, fake), SequenceOutcome::Failed);
     // Errors there are ignored: no report, and the window is still hidden.
@@ -223,10 +225,10 @@ TEST(InstallSequence, NoMessageBoxAtAllStillEndsAtTheMenu) {
     fake.Fail("ShowMessage", L"", L"メッセージを表示できません。");
     ScriptedSteps steps(fake);
     RecordingView view(fake);
-    view.throw_on = "SetProgress(80)";
+    view.fail_on = "SetProgress(80)";
 
     SequenceOutcome outcome = SequenceOutcome::Completed;
-    EXPECT_NO_THROW(outcome = RunInstallSequence(view, steps, fake));
+    outcome = RunInstallSequence(view, steps, fake);
     EXPECT_EQ(outcome, SequenceOutcome::Failed);
     EXPECT_EQ(view.bar, 0);
     const std::vector<std::string> tail(fake.calls.end() - 2, fake.calls.end());

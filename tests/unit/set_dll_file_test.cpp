@@ -163,13 +163,13 @@ TEST(SetDllFile, FailureBeforeTheFirstRowIsTrapped) {
 TEST(SetDllFile, RegistrarThatCannotStartStopsAtItsRow) {
     struct Case {
         const char* label;
-        bool throws;  // else the start gives task id 0
+        bool fails;  // else the start gives task id 0
     };
-    for (const Case& c : {Case{"start throws", true}, Case{"task id 0", false}}) {
+    for (const Case& c : {Case{"start fails", true}, Case{"task id 0", false}}) {
         for (int number : kRegisteredRows) {
             SCOPED_TRACE(testing::Message() << c.label << ", row " << number << " " << U(Row(number)));
             FakePlatform fake = Machine();
-            if (c.throws) {
+            if (c.fails) {
                 fake.Fail("StartProgram", Row(number), L"ファイルが見つかりません。");
             } else {
                 fake.ReturnZeroTask(Row(number));
@@ -213,7 +213,7 @@ TEST(SetDllFile, ComponentMissingFromPackage) {
     for (const Case& c : {Case{"no copy anywhere", false}, Case{"an older copy in the system folder", true}}) {
         SCOPED_TRACE(c.label);
         FakePlatform fake = Machine();
-        fake.DeleteFileForce(L"D:\\Media\\Package\\comdlg32.ocx");
+        ASSERT_TRUE(fake.DeleteFileForce(L"D:\\Media\\Package\\comdlg32.ocx").ok());
         if (c.older_copy) fake.AddFile(kSystem + L"comdlg32.ocx", kAttrReadOnly, "older");
 
         EXPECT_TRUE(RunStep(fake));

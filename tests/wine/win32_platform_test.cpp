@@ -18,7 +18,13 @@
 
 namespace {
 
-using setup::PlatformError;
+
+// The value of a call that is to succeed; a failure fails the test with the platform's description of it.
+template <class T>
+T Ok(const setup::Result<T>& result) {
+    EXPECT_TRUE(result.ok()) << Utf8(result.error());
+    return result.value();
+}
 using setup::Win32Platform;
 using setup::WaitResult;
 using namespace setup::win32;
@@ -154,16 +160,16 @@ protected:
 // Folders and existence.
 
 TEST_F(Win32PlatformTest, SystemFolderExists) {
-    const std::wstring folder = platform_.SystemFolder();
+    const std::wstring folder = Ok(platform_.SystemFolder());
     ASSERT_FALSE(folder.empty());
-    EXPECT_TRUE(platform_.FolderExists(folder)) << Utf8(folder);
+    EXPECT_TRUE(Ok(platform_.FolderExists(folder))) << Utf8(folder);
     std::wstring lower = folder;
     std::transform(lower.begin(), lower.end(), lower.begin(), ::towlower);
     EXPECT_NE(lower.find(L"system32"), std::wstring::npos) << Utf8(folder);
 }
 
 TEST_F(Win32PlatformTest, ProgramFolderIsThisProgramsFolder) {
-    const std::wstring folder = platform_.ProgramFolder();
+    const std::wstring folder = Ok(platform_.ProgramFolder());
     EXPECT_EQ(folder, ModuleFolder());
     EXPECT_NE(folder.back(), L'\\');
 }
@@ -185,17 +191,17 @@ TEST_F(Win32PlatformTest, ExistenceChecksTellFilesFromFolders) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        EXPECT_EQ(platform_.FileExists(c.path), c.file);
-        EXPECT_EQ(platform_.FolderExists(c.path), c.folder);
+        EXPECT_EQ(Ok(platform_.FileExists(c.path)), c.file);
+        EXPECT_EQ(Ok(platform_.FolderExists(c.path)), c.folder);
     }
 }
 
 TEST_F(Win32PlatformTest, CreateFolderMakesOneFolderAndFailsWhenItExists) {
     const std::wstring folder = Path(L"DAZov");
-    platform_.CreateFolder(folder);
-    EXPECT_TRUE(platform_.FolderExists(folder));
-    EXPECT_THROW(platform_.CreateFolder(folder), PlatformError);
-    EXPECT_THROW(platform_.CreateFolder(Path(L"no\\parent")), PlatformError);
+    Ok(platform_.CreateFolder(folder));
+    EXPECT_TRUE(Ok(platform_.FolderExists(folder)));
+    EXPECT_FALSE(platform_.CreateFolder(folder).ok());
+    EXPECT_FALSE(platform_.CreateFolder(Path(L"no\\parent")).ok());
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -203,16 +209,13 @@ TEST_F(Win32PlatformTest, CreateFolderMakesOneFolderAndFailsWhenItExists) {
 
 TEST_F(Win32PlatformTest, FailureCarriesTheSystemsDescriptionOfTheFailingCall) {
     ::SetLastError(0xdeadbeef);
-    try {
-        platform_.GetAttributes(Path(L"missing.txt"));
-        FAIL() << "no exception";
-    } catch (const PlatformError& e) {
-        std::printf("      description: %s\n", Utf8(e.description).c_str());
-        EXPECT_FALSE(e.description.empty());
-        EXPECT_EQ(e.description, setup::DescribeError(ERROR_FILE_NOT_FOUND));
-        EXPECT_NE(e.description.back(), L'\n');
-        EXPECT_NE(e.description.back(), L'\r');
-    }
+    const auto failure = platform_.GetAttributes(Path(L"missing.txt"));
+    ASSERT_FALSE(failure.ok());
+    std::printf("      description: %s\n", Utf8(failure.error()).c_str());
+    EXPECT_FALSE(failure.error().empty());
+    EXPECT_EQ(failure.error(), setup::DescribeError(ERROR_FILE_NOT_FOUND));
+    EXPECT_NE(failure.error().back(), L'\n');
+    EXPECT_NE(failure.error().back(), L'\r');
 }
 
 TEST(DescribeErrorTest, TrimsTheLineBreakAndNeverGivesAnEmptyText) {
@@ -243,7 +246,7 @@ TEST_F(Win32PlatformTest, AttributesReadAndWriteTheReadOnlyAndArchiveBits) {
     const std::wstring file = Path(L"component.ocx");
     WriteBytes(file, "ocx");
     // A new file has the archive bit on both systems.
-    EXPECT_EQ(platform_.GetAttributes(file), setup::kAttrArchive);
+    EXPECT_EQ(Ok(platform_.GetAttributes(file)), setup::kAttrArchive);
 
     struct Case {
         const char* label;
@@ -258,8 +261,8 @@ TEST_F(Win32PlatformTest, AttributesReadAndWriteTheReadOnlyAndArchiveBits) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        platform_.SetAttributes(file, c.written);
-        const std::uint32_t read = platform_.GetAttributes(file);
+        Ok(platform_.SetAttributes(file, c.written));
+        const std::uint32_t read = Ok(platform_.GetAttributes(file));
         if (Applies(WineDifference::ArchiveAlwaysSet) && !(c.written & setup::kAttrArchive)) {
             EXPECT_EQ(read, c.on_windows | setup::kAttrArchive)
                 << "Wine now clears the archive bit: remove WineDifference::ArchiveAlwaysSet";
@@ -269,9 +272,9 @@ TEST_F(Win32PlatformTest, AttributesReadAndWriteTheReadOnlyAndArchiveBits) {
     }
 }
 
-TEST_F(Win32PlatformTest, AttributesOfAMissingFileThrow) {
-    EXPECT_THROW(platform_.GetAttributes(Path(L"missing")), PlatformError);
-    EXPECT_THROW(platform_.SetAttributes(Path(L"missing"), setup::kAttrArchive), PlatformError);
+TEST_F(Win32PlatformTest, AttributesOfAMissingFileFail) {
+    EXPECT_FALSE(platform_.GetAttributes(Path(L"missing")).ok());
+    EXPECT_FALSE(platform_.SetAttributes(Path(L"missing"), setup::kAttrArchive).ok());
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -280,13 +283,13 @@ TEST_F(Win32PlatformTest, AttributesOfAMissingFileThrow) {
 TEST_F(Win32PlatformTest, CopyIntoAFolderKeepsTheFileName) {
     WriteBytes(Path(L"source.dll"), "new contents");
     ASSERT_TRUE(::CreateDirectoryW(Path(L"system").c_str(), nullptr));
-    platform_.CopyFileOverwrite(Path(L"source.dll"), Path(L"system\\"));
+    Ok(platform_.CopyFileOverwrite(Path(L"source.dll"), Path(L"system\\")));
     EXPECT_EQ(ReadBytes(Path(L"system\\source.dll")), "new contents");
 }
 
 TEST_F(Win32PlatformTest, CopyOntoAFilePathRenames) {
     WriteBytes(Path(L"rudize.exe"), "installer");
-    platform_.CopyFileOverwrite(Path(L"rudize.exe"), Path(L"setup.exe"));
+    Ok(platform_.CopyFileOverwrite(Path(L"rudize.exe"), Path(L"setup.exe")));
     EXPECT_EQ(ReadBytes(Path(L"setup.exe")), "installer");
     EXPECT_EQ(ReadBytes(Path(L"rudize.exe")), "installer");
 }
@@ -294,19 +297,19 @@ TEST_F(Win32PlatformTest, CopyOntoAFilePathRenames) {
 TEST_F(Win32PlatformTest, CopyOverwritesAnExistingFile) {
     WriteBytes(Path(L"new.dll"), "new");
     WriteBytes(Path(L"old.dll"), "old and longer");
-    platform_.CopyFileOverwrite(Path(L"new.dll"), Path(L"old.dll"));
+    Ok(platform_.CopyFileOverwrite(Path(L"new.dll"), Path(L"old.dll")));
     EXPECT_EQ(ReadBytes(Path(L"old.dll")), "new");
 
     ASSERT_TRUE(::CreateDirectoryW(Path(L"into").c_str(), nullptr));
     WriteBytes(Path(L"into\\new.dll"), "stale");
-    platform_.CopyFileOverwrite(Path(L"new.dll"), Path(L"into\\"));
+    Ok(platform_.CopyFileOverwrite(Path(L"new.dll"), Path(L"into\\")));
     EXPECT_EQ(ReadBytes(Path(L"into\\new.dll")), "new");
 }
 
-TEST_F(Win32PlatformTest, CopyFailuresThrow) {
-    EXPECT_THROW(platform_.CopyFileOverwrite(Path(L"missing.dll"), Path(L"x.dll")), PlatformError);
+TEST_F(Win32PlatformTest, CopyFailuresAreReported) {
+    EXPECT_FALSE(platform_.CopyFileOverwrite(Path(L"missing.dll"), Path(L"x.dll")).ok());
     WriteBytes(Path(L"a.dll"), "a");
-    EXPECT_THROW(platform_.CopyFileOverwrite(Path(L"a.dll"), Path(L"no folder\\")), PlatformError);
+    EXPECT_FALSE(platform_.CopyFileOverwrite(Path(L"a.dll"), Path(L"no folder\\")).ok());
 }
 
 // Only meaningful when Wine does not run as root: root ignores the write bits that hold "read-only".
@@ -319,35 +322,29 @@ TEST_F(Win32PlatformTest, ReadOnlyFileResistsPlainDeleteButNotForcedDelete) {
     ASSERT_FALSE(::DeleteFileW(file.c_str()))
         << "a read-only file was deleted without clearing the bit: is Wine running as root?";
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_THROW(platform_.CopyFileOverwrite(Path(L"setup.exe"), file), PlatformError);
+    EXPECT_FALSE(platform_.CopyFileOverwrite(Path(L"setup.exe"), file).ok());
 
-    platform_.DeleteFileForce(file);
-    EXPECT_FALSE(platform_.FileExists(file));
+    Ok(platform_.DeleteFileForce(file));
+    EXPECT_FALSE(Ok(platform_.FileExists(file)));
 }
 
 TEST_F(Win32PlatformTest, ForcedDeleteOfAPlainFileAndOfAMissingOne) {
     WriteBytes(Path(L"plain.txt"), "x");
-    platform_.DeleteFileForce(Path(L"plain.txt"));
-    EXPECT_FALSE(platform_.FileExists(Path(L"plain.txt")));
-    try {
-        platform_.DeleteFileForce(Path(L"plain.txt"));
-        FAIL() << "no exception";
-    } catch (const PlatformError& e) {
-        EXPECT_EQ(e.description, setup::DescribeError(ERROR_FILE_NOT_FOUND));
-    }
+    Ok(platform_.DeleteFileForce(Path(L"plain.txt")));
+    EXPECT_FALSE(Ok(platform_.FileExists(Path(L"plain.txt"))));
+    const auto failure = platform_.DeleteFileForce(Path(L"plain.txt"));
+    ASSERT_FALSE(failure.ok());
+    EXPECT_EQ(failure.error(), setup::DescribeError(ERROR_FILE_NOT_FOUND));
 }
 
 // ---------------------------------------------------------------------------------------------------------
 // Starting programs.
 
-TEST_F(Win32PlatformTest, StartProgramOfAMissingProgramThrows) {
-    try {
-        platform_.StartProgram(L"\"" + Path(L"missing\\REGSVR32.exe") + L"\" /s x.dll");
-        FAIL() << "no exception";
-    } catch (const PlatformError& e) {
-        std::printf("      description: %s\n", Utf8(e.description).c_str());
-        EXPECT_FALSE(e.description.empty());
-    }
+TEST_F(Win32PlatformTest, StartProgramOfAMissingProgramFails) {
+    const auto failure = platform_.StartProgram(L"\"" + Path(L"missing\\REGSVR32.exe") + L"\" /s x.dll");
+    ASSERT_FALSE(failure.ok());
+    std::printf("      description: %s\n", Utf8(failure.error()).c_str());
+    EXPECT_FALSE(failure.error().empty());
 }
 
 TEST_F(Win32PlatformTest, StartProgramPassesTheQuotedPathAndArguments) {
@@ -360,7 +357,7 @@ TEST_F(Win32PlatformTest, StartProgramPassesTheQuotedPathAndArguments) {
     ScopedEnv env(L"SETUP_HELPER_RECORD", record);
 
     const std::wstring command_line = L"\"" + program + L"\" /i \"二つ目 の引数\"";
-    const std::uint32_t pid = platform_.StartProgram(command_line);
+    const std::uint32_t pid = Ok(platform_.StartProgram(command_line));
     EXPECT_NE(pid, 0u);
 
     const auto lines = WaitForRecord(record);
@@ -376,13 +373,13 @@ TEST_F(Win32PlatformTest, StartProgramPassesTheQuotedPathAndArguments) {
 
 TEST_F(Win32PlatformTest, ProgramFolderAtADriveRootKeepsItsBackslash) {
     // tests/wine/run.sh maps drive M: to an empty folder of the test run.
-    ASSERT_TRUE(platform_.FolderExists(L"M:\\")) << "drive M: is not mapped (run through tests/wine/run.sh)";
+    ASSERT_TRUE(Ok(platform_.FolderExists(L"M:\\"))) << "drive M: is not mapped (run through tests/wine/run.sh)";
     const std::wstring program = L"M:\\setup.exe";
     ASSERT_TRUE(::CopyFileW(HelperPath().c_str(), program.c_str(), FALSE));
     const std::wstring record = Path(L"root-record.txt");
     ScopedEnv env(L"SETUP_HELPER_RECORD", record);
 
-    EXPECT_EQ(platform_.RunAndWait(program, 15000), WaitResult::Finished);
+    EXPECT_EQ(Ok(platform_.RunAndWait(program, 15000)), WaitResult::Finished);
     const auto lines = WaitForRecord(record, 1000);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[2], L"M:\\");
@@ -396,7 +393,7 @@ TEST_F(Win32PlatformTest, RunAndWaitFinishesWithAProgramThatEnds) {
     ScopedEnv env(L"SETUP_HELPER_RECORD", record);
     ScopedEnv code(L"SETUP_HELPER_EXIT_CODE", L"3");  // the exit code is not looked at
 
-    EXPECT_EQ(platform_.RunAndWait(program, 15000), WaitResult::Finished);
+    EXPECT_EQ(Ok(platform_.RunAndWait(program, 15000)), WaitResult::Finished);
     // Finished means ended: the record is already complete.
     const auto lines = WaitForRecord(record, 0);
     ASSERT_GE(lines.size(), 1u);
@@ -412,7 +409,7 @@ TEST_F(Win32PlatformTest, RunAndWaitTimesOutAndLeavesTheProgramRunning) {
     ScopedEnv sleep(L"SETUP_HELPER_SLEEP_MS", L"20000");
 
     const ULONGLONG start = ::GetTickCount64();
-    EXPECT_EQ(platform_.RunAndWait(program, 500), WaitResult::TimedOut);
+    EXPECT_EQ(Ok(platform_.RunAndWait(program, 500)), WaitResult::TimedOut);
     const ULONGLONG elapsed = ::GetTickCount64() - start;
     EXPECT_GE(elapsed, 450u);
     EXPECT_LT(elapsed, 5000u);
@@ -427,7 +424,7 @@ TEST_F(Win32PlatformTest, RunAndWaitTimesOutAndLeavesTheProgramRunning) {
 }
 
 TEST_F(Win32PlatformTest, RunAndWaitOfAMissingProgramIsNotStarted) {
-    EXPECT_EQ(platform_.RunAndWait(Path(L"DAZov\\setup.exe"), 1000), WaitResult::NotStarted);
+    EXPECT_EQ(Ok(platform_.RunAndWait(Path(L"DAZov\\setup.exe"), 1000)), WaitResult::NotStarted);
 }
 
 // A window of the waiting thread, counting what reaches it.
@@ -515,7 +512,7 @@ TEST_F(Win32PlatformTest, RunAndWaitKeepsAnsweringMessagesAndDropsUserInput) {
     const HANDLE thread_handle = thread.get();
 
     const ULONGLONG start = ::GetTickCount64();
-    const WaitResult result = platform_.RunAndWait(program, 20000);
+    const WaitResult result = Ok(platform_.RunAndWait(program, 20000));
     const ULONGLONG elapsed = ::GetTickCount64() - start;
     ::SetEvent(pinger.stop.get());
     // A ping sent as the wait ended is answered here, as the program's own message loop would.
@@ -558,7 +555,7 @@ TEST_F(Win32PlatformTest, ShellFoldersOfTheShortcutStep) {
         SCOPED_TRACE(id);
         const auto folder = platform_.ShellFolder(id);
         ASSERT_TRUE(folder.has_value());
-        EXPECT_TRUE(platform_.FolderExists(*folder)) << Utf8(*folder);
+        EXPECT_TRUE(Ok(platform_.FolderExists(*folder))) << Utf8(*folder);
     }
     EXPECT_FALSE(platform_.ShellFolder(0x7f).has_value());
 }
@@ -614,8 +611,8 @@ TEST_F(Win32PlatformTest, ShortcutOnTheDesktopReadsBackEveryProperty) {
     shortcut.working_directory = Path(L"DAZov");
 
     const std::wstring file = *desktop + L"\\ホルンデ.lnk";
-    platform_.SaveShortcut(file, shortcut);
-    ASSERT_TRUE(platform_.FileExists(file)) << Utf8(file);
+    Ok(platform_.SaveShortcut(file, shortcut));
+    ASSERT_TRUE(Ok(platform_.FileExists(file))) << Utf8(file);
 
     ReadBack r = LoadShortcut(file);
     EXPECT_EQ(r.path, shortcut.target_path);
@@ -637,23 +634,20 @@ TEST_F(Win32PlatformTest, ShortcutOnTheDesktopReadsBackEveryProperty) {
     // Saving again replaces the file.
     shortcut.window_style = 1;
     shortcut.description = L"二度目";
-    platform_.SaveShortcut(file, shortcut);
+    Ok(platform_.SaveShortcut(file, shortcut));
     r = LoadShortcut(file);
     EXPECT_EQ(r.show, 1);
     EXPECT_EQ(r.description, L"二度目");
     // Left on the desktop on purpose: run.sh checks it landed inside the prefix and parses it with lnkinfo.
 }
 
-TEST_F(Win32PlatformTest, ShortcutIntoAMissingFolderThrows) {
+TEST_F(Win32PlatformTest, ShortcutIntoAMissingFolderFails) {
     setup::ShortcutDefinition shortcut;
     shortcut.target_path = Path(L"x.mde");
-    try {
-        platform_.SaveShortcut(Path(L"no folder\\ホルンデ.lnk"), shortcut);
-        FAIL() << "no exception";
-    } catch (const PlatformError& e) {
-        std::printf("      description: %s\n", Utf8(e.description).c_str());
-        EXPECT_FALSE(e.description.empty());
-    }
+    const auto failure = platform_.SaveShortcut(Path(L"no folder\\ホルンデ.lnk"), shortcut);
+    ASSERT_FALSE(failure.ok());
+    std::printf("      description: %s\n", Utf8(failure.error()).c_str());
+    EXPECT_FALSE(failure.error().empty());
 }
 
 TEST(ComInitGuardTest, UninitialisesOnSFalseToo) {
@@ -733,7 +727,7 @@ TEST(ShowMessageTest, ButtonsFollowTheCodeAndTheAnswerComesBack) {
         user.title = L"≪ホルンデ≫サンプル版のセットアップ " + Wide(c.label);
         user.press = c.press;
         UniqueHandle thread(::CreateThread(nullptr, 0, AnswerBox, &user, 0, nullptr));
-        const int answer = platform.ShowMessage(L"エラー  テスト\r\n情報   ", c.code, user.title);
+        const int answer = Ok(platform.ShowMessage(L"エラー  テスト\r\n情報   ", c.code, user.title));
         ::WaitForSingleObject(thread.get(), 10000);
         std::printf("      %s: box on screen after %llu ms, answered after %llu ms\n", c.label, user.found_after_ms,
                     ::GetTickCount64() - user.started);

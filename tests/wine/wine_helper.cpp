@@ -34,12 +34,8 @@ bool WriteRecord(const std::wstring& path) {
     startup.cb = sizeof startup;
     ::GetStartupInfoW(&startup);
 
-    std::wstring program_folder;
-    try {
-        program_folder = setup::Win32Platform().ProgramFolder();
-    } catch (const setup::PlatformError& e) {
-        program_folder = L"error: " + e.description;
-    }
+    const setup::Result<std::wstring> own_folder = setup::Win32Platform().ProgramFolder();
+    const std::wstring program_folder = own_folder.ok() ? own_folder.value() : L"error: " + own_folder.error();
 
     std::string text = Utf8(::GetCommandLineW()) + "\n" + Utf8(folder) + "\n" + Utf8(program_folder) + "\n" +
                        "show=" + std::to_string(startup.wShowWindow) + " flags=" + std::to_string(startup.dwFlags) +

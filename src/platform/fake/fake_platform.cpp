@@ -86,99 +86,104 @@ void FakePlatform::Record(const std::string& op, const std::wstring& argument) {
     calls.push_back(op + "(" + Utf8(argument) + ")");
 }
 
-void FakePlatform::MaybeFail(const std::string& op, const std::wstring& argument) const {
+std::optional<PlatformError> FakePlatform::Arranged(const std::string& op, const std::wstring& argument) const {
     const std::wstring key = Key(argument);
     for (const Failure& f : failures_) {
         if (f.op == op && (f.argument.empty() || key.find(f.argument) != std::wstring::npos)) {
-            throw PlatformError{f.description};
+            return PlatformError{f.description};
         }
     }
+    return std::nullopt;
 }
 
-std::wstring FakePlatform::SystemFolder() {
+Result<std::wstring> FakePlatform::SystemFolder() {
     Record("SystemFolder", L"");
-    MaybeFail("SystemFolder", L"");
+    if (auto failure = Arranged("SystemFolder", L"")) return *failure;
     return system_folder;
 }
 
-std::wstring FakePlatform::ProgramFolder() {
+Result<std::wstring> FakePlatform::ProgramFolder() {
     Record("ProgramFolder", L"");
-    MaybeFail("ProgramFolder", L"");
+    if (auto failure = Arranged("ProgramFolder", L"")) return *failure;
     return program_folder;
 }
 
-bool FakePlatform::FolderExists(const std::wstring& path) {
+Result<bool> FakePlatform::FolderExists(const std::wstring& path) {
     Record("FolderExists", path);
-    MaybeFail("FolderExists", path);
+    if (auto failure = Arranged("FolderExists", path)) return *failure;
     return HasFolder(path);
 }
 
-void FakePlatform::CreateFolder(const std::wstring& path) {
+Status FakePlatform::CreateFolder(const std::wstring& path) {
     Record("CreateFolder", path);
-    MaybeFail("CreateFolder", path);
-    if (HasFolder(path) || HasFile(path)) throw PlatformError{L"既に存在するファイルを作成することはできません。"};
-    if (!HasFolder(Parent(path))) throw PlatformError{L"指定されたパスが見つかりません。"};
+    if (auto failure = Arranged("CreateFolder", path)) return *failure;
+    if (HasFolder(path) || HasFile(path)) return PlatformError{L"既に存在するファイルを作成することはできません。"};
+    if (!HasFolder(Parent(path))) return PlatformError{L"指定されたパスが見つかりません。"};
     folders_.insert(Key(path));
+    return Done{};
 }
 
-bool FakePlatform::FileExists(const std::wstring& path) {
+Result<bool> FakePlatform::FileExists(const std::wstring& path) {
     Record("FileExists", path);
-    MaybeFail("FileExists", path);
+    if (auto failure = Arranged("FileExists", path)) return *failure;
     return HasFile(path);
 }
 
-std::uint32_t FakePlatform::GetAttributes(const std::wstring& path) {
+Result<std::uint32_t> FakePlatform::GetAttributes(const std::wstring& path) {
     Record("GetAttributes", path);
-    MaybeFail("GetAttributes", path);
+    if (auto failure = Arranged("GetAttributes", path)) return *failure;
     auto it = files_.find(Key(path));
-    if (it == files_.end()) throw PlatformError{L"指定されたファイルが見つかりません。"};
+    if (it == files_.end()) return PlatformError{L"指定されたファイルが見つかりません。"};
     return it->second.attributes;
 }
 
-void FakePlatform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+Status FakePlatform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
     Record("SetAttributes", path + L"=" + std::to_wstring(attributes));
-    MaybeFail("SetAttributes", path);
+    if (auto failure = Arranged("SetAttributes", path)) return *failure;
     auto it = files_.find(Key(path));
-    if (it == files_.end()) throw PlatformError{L"指定されたファイルが見つかりません。"};
-    if (it->second.locked_attributes) throw PlatformError{L"アクセスが拒否されました。"};
+    if (it == files_.end()) return PlatformError{L"指定されたファイルが見つかりません。"};
+    if (it->second.locked_attributes) return PlatformError{L"アクセスが拒否されました。"};
     it->second.attributes = attributes;
+    return Done{};
 }
 
-void FakePlatform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
+Status FakePlatform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
     Record("CopyFileOverwrite", source + L" -> " + destination);
-    MaybeFail("CopyFileOverwrite", source);
+    if (auto failure = Arranged("CopyFileOverwrite", source)) return *failure;
     auto from = files_.find(Key(source));
-    if (from == files_.end()) throw PlatformError{L"指定されたファイルが見つかりません。"};
+    if (from == files_.end()) return PlatformError{L"指定されたファイルが見つかりません。"};
     std::wstring target = destination;
     if (!target.empty() && target.back() == L'\\') target += source.substr(source.rfind(L'\\') + 1);
-    if (!HasFolder(Parent(target))) throw PlatformError{L"指定されたパスが見つかりません。"};
+    if (!HasFolder(Parent(target))) return PlatformError{L"指定されたパスが見つかりません。"};
     auto to = files_.find(Key(target));
     if (to != files_.end() && (to->second.attributes & kAttrReadOnly)) {
-        throw PlatformError{L"アクセスが拒否されました。"};
+        return PlatformError{L"アクセスが拒否されました。"};
     }
     // A copy keeps the source's attributes, as CopyFile does, and is marked for backup.
     files_[Key(target)] = File{from->second.attributes | kAttrArchive, from->second.content};
+    return Done{};
 }
 
-void FakePlatform::DeleteFileForce(const std::wstring& path) {
+Status FakePlatform::DeleteFileForce(const std::wstring& path) {
     Record("DeleteFileForce", path);
-    MaybeFail("DeleteFileForce", path);
-    if (files_.erase(Key(path)) == 0) throw PlatformError{L"指定されたファイルが見つかりません。"};
+    if (auto failure = Arranged("DeleteFileForce", path)) return *failure;
+    if (files_.erase(Key(path)) == 0) return PlatformError{L"指定されたファイルが見つかりません。"};
+    return Done{};
 }
 
-std::uint32_t FakePlatform::StartProgram(const std::wstring& command_line) {
+Result<std::uint32_t> FakePlatform::StartProgram(const std::wstring& command_line) {
     Record("StartProgram", command_line);
-    MaybeFail("StartProgram", command_line);
+    if (auto failure = Arranged("StartProgram", command_line)) return *failure;
     started.push_back(command_line);
     for (const std::wstring& zero : zero_tasks_) {
-        if (command_line.find(zero) != std::wstring::npos) return 0;
+        if (command_line.find(zero) != std::wstring::npos) return 0u;
     }
     return next_pid_++;
 }
 
-WaitResult FakePlatform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {
+Result<WaitResult> FakePlatform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {
     Record("RunAndWait", application + L" " + std::to_wstring(timeout_ms));
-    MaybeFail("RunAndWait", application);
+    if (auto failure = Arranged("RunAndWait", application)) return *failure;
     waited.push_back(application);
     if (!HasFile(application)) return WaitResult::NotStarted;
     return wait_result;
@@ -191,17 +196,19 @@ std::optional<std::wstring> FakePlatform::ShellFolder(int folder_id) {
     return it->second;
 }
 
-void FakePlatform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
+Status FakePlatform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
     Record("SaveShortcut", path);
-    MaybeFail("SaveShortcut", path);
-    if (!HasFolder(Parent(path))) throw PlatformError{L"指定されたパスが見つかりません。"};
+    if (auto failure = Arranged("SaveShortcut", path)) return *failure;
+    if (!HasFolder(Parent(path))) return PlatformError{L"指定されたパスが見つかりません。"};
     files_[Key(path)] = File{kAttrArchive, Utf8(shortcut.target_path)};
     shortcuts.push_back(Shortcut{path, shortcut});
+    return Done{};
 }
 
-int FakePlatform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
+Result<int> FakePlatform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
     Record("ShowMessage", text);
-    MaybeFail("ShowMessage", text);  // a box that could not be shown is not in `messages`
+    // A box that could not be shown is not in `messages`.
+    if (auto failure = Arranged("ShowMessage", text)) return *failure;
     messages.push_back(Message{text, code, title});
     if (!answers.empty()) {
         int answer = answers.front();

@@ -61,20 +61,20 @@ public:
     std::vector<Shortcut> shortcuts;          // every successful SaveShortcut, in order
 
     // ---- Platform.
-    std::wstring SystemFolder() override;
-    std::wstring ProgramFolder() override;
-    bool FolderExists(const std::wstring& path) override;
-    void CreateFolder(const std::wstring& path) override;
-    bool FileExists(const std::wstring& path) override;
-    std::uint32_t GetAttributes(const std::wstring& path) override;
-    void SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
-    void CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
-    void DeleteFileForce(const std::wstring& path) override;
-    std::uint32_t StartProgram(const std::wstring& command_line) override;
-    WaitResult RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
+    Result<std::wstring> SystemFolder() override;
+    Result<std::wstring> ProgramFolder() override;
+    Result<bool> FolderExists(const std::wstring& path) override;
+    Status CreateFolder(const std::wstring& path) override;
+    Result<bool> FileExists(const std::wstring& path) override;
+    Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
+    Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
+    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
+    Status DeleteFileForce(const std::wstring& path) override;
+    Result<std::uint32_t> StartProgram(const std::wstring& command_line) override;
+    Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
     std::optional<std::wstring> ShellFolder(int folder_id) override;
-    void SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
-    int ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
+    Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
+    Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
 
 private:
     struct File {
@@ -88,7 +88,8 @@ private:
         std::wstring description;
     };
     void Record(const std::string& op, const std::wstring& argument);
-    void MaybeFail(const std::string& op, const std::wstring& argument) const;
+    // The failure arranged for this call, if any.
+    std::optional<PlatformError> Arranged(const std::string& op, const std::wstring& argument) const;
     static std::wstring Key(const std::wstring& path);
     static std::wstring Parent(const std::wstring& path);
 

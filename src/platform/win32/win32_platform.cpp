@@ -37,16 +37,12 @@ std::wstring DescribeError(DWORD code) {
 namespace {
 
 // Takes the error code before anything else can overwrite it.
-[[noreturn]] void ThrowLastError() {
+PlatformError LastError() {
     const DWORD code = ::GetLastError();
-    throw PlatformError{DescribeError(code)};
+    return PlatformError{DescribeError(code)};
 }
 
-[[noreturn]] void ThrowHresult(HRESULT hr) { throw PlatformError{DescribeError(static_cast<DWORD>(hr))}; }
-
-void CheckHresult(HRESULT hr) {
-    if (FAILED(hr)) ThrowHresult(hr);
-}
+PlatformError HresultError(HRESULT hr) { return PlatformError{DescribeError(static_cast<DWORD>(hr))}; }
 
 // Attribute bits the file system keeps by itself; SetFileAttributesW must not be handed them.
 constexpr DWORD kAttributesNotSettable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
@@ -61,22 +57,22 @@ std::wstring FileNameOf(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring Win32Platform::SystemFolder() {
+Result<std::wstring> Win32Platform::SystemFolder() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const UINT length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-        if (length == 0) ThrowLastError();
+        if (length == 0) return LastError();
         if (length < buffer.size()) return std::wstring(buffer.data(), length);
         buffer.resize(length + 1);  // too small: length is the size needed
     }
 }
 
-std::wstring Win32Platform::ProgramFolder() {
+Result<std::wstring> Win32Platform::ProgramFolder() {
     std::vector<wchar_t> buffer(MAX_PATH);
     DWORD length = 0;
     for (;;) {
         length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) ThrowLastError();
+        if (length == 0) return LastError();
         // A full buffer means the path was cut short.
         if (length < buffer.size()) break;
         buffer.resize(buffer.size() * 2);
@@ -89,58 +85,62 @@ std::wstring Win32Platform::ProgramFolder() {
     return folder;
 }
 
-bool Win32Platform::FolderExists(const std::wstring& path) {
+Result<bool> Win32Platform::FolderExists(const std::wstring& path) {
     AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-void Win32Platform::CreateFolder(const std::wstring& path) {
+Status Win32Platform::CreateFolder(const std::wstring& path) {
     AnswerPending();
-    if (!::CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError();
+    if (!::CreateDirectoryW(path.c_str(), nullptr)) return LastError();
+    return Done{};
 }
 
-bool Win32Platform::FileExists(const std::wstring& path) {
+Result<bool> Win32Platform::FileExists(const std::wstring& path) {
     AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::uint32_t Win32Platform::GetAttributes(const std::wstring& path) {
+Result<std::uint32_t> Win32Platform::GetAttributes(const std::wstring& path) {
     AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) ThrowLastError();
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
     // FILE_ATTRIBUTE_NORMAL stands for "no bits set"; callers see that as 0.
-    return attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
+    return static_cast<std::uint32_t>(attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
 }
 
-void Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+Status Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
     AnswerPending();
     DWORD value = attributes & ~kAttributesNotSettable;
     if (value == 0) value = FILE_ATTRIBUTE_NORMAL;
-    if (!::SetFileAttributesW(path.c_str(), value)) ThrowLastError();
+    if (!::SetFileAttributesW(path.c_str(), value)) return LastError();
+    return Done{};
 }
 
-void Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
+Status Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
     AnswerPending();
     std::wstring target = destination;
     if (!target.empty() && target.back() == L'\\') target += FileNameOf(source);
-    if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) ThrowLastError();
+    if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) return LastError();
+    return Done{};
 }
 
-void Win32Platform::DeleteFileForce(const std::wstring& path) {
+Status Win32Platform::DeleteFileForce(const std::wstring& path) {
     AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) ThrowLastError();
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
     if (attributes & FILE_ATTRIBUTE_READONLY) {
         DWORD cleared = attributes & ~(FILE_ATTRIBUTE_READONLY | kAttributesNotSettable);
         if (cleared == 0) cleared = FILE_ATTRIBUTE_NORMAL;
-        if (!::SetFileAttributesW(path.c_str(), cleared)) ThrowLastError();
+        if (!::SetFileAttributesW(path.c_str(), cleared)) return LastError();
     }
-    if (!::DeleteFileW(path.c_str())) ThrowLastError();
+    if (!::DeleteFileW(path.c_str())) return LastError();
+    return Done{};
 }
 
-std::uint32_t Win32Platform::StartProgram(const std::wstring& command_line) {
+Result<std::uint32_t> Win32Platform::StartProgram(const std::wstring& command_line) {
     AnswerPending();
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::vector<wchar_t> writable(command_line.begin(), command_line.end());
@@ -154,10 +154,10 @@ std::uint32_t Win32Platform::StartProgram(const std::wstring& command_line) {
     ProcessInformation process;
     if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           process.put())) {
-        ThrowLastError();
+        return LastError();
     }
     // Started and let go: nobody waits for it, so its handles are closed at once.
-    return process.process_id();
+    return static_cast<std::uint32_t>(process.process_id());
 }
 
 void AnswerPending() {
@@ -182,7 +182,7 @@ bool IsUserInputMessage(UINT message) {
            (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
 }
 
-WaitResult Win32Platform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {
+Result<WaitResult> Win32Platform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     ProcessInformation process;
@@ -242,34 +242,36 @@ std::optional<std::wstring> Win32Platform::ShellFolder(int folder_id) {
     return std::wstring(buffer);
 }
 
-void Win32Platform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
+Status Win32Platform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
     AnswerPending();
     ComInitGuard com;
-    if (!com.usable()) ThrowHresult(com.result());
+    if (!com.usable()) return HresultError(com.result());
 
     ComPtr<IShellLinkW> link;
     // The identifiers are spelled out here: the uuid library would bring every identifier Windows has.
     static constexpr CLSID kShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-    CheckHresult(win32::ComCreateInstance(kShellLink, __uuidof(IShellLinkW), link.put_void()));
-    CheckHresult(link->SetPath(shortcut.target_path.c_str()));
-    CheckHresult(link->SetShowCmd(shortcut.window_style));
-    CheckHresult(link->SetIconLocation(shortcut.icon_location.c_str(), shortcut.icon_index));
-    CheckHresult(link->SetDescription(shortcut.description.c_str()));
-    CheckHresult(link->SetWorkingDirectory(shortcut.working_directory.c_str()));
+    HRESULT hr = win32::ComCreateInstance(kShellLink, __uuidof(IShellLinkW), link.put_void());
+    if (SUCCEEDED(hr)) hr = link->SetPath(shortcut.target_path.c_str());
+    if (SUCCEEDED(hr)) hr = link->SetShowCmd(shortcut.window_style);
+    if (SUCCEEDED(hr)) hr = link->SetIconLocation(shortcut.icon_location.c_str(), shortcut.icon_index);
+    if (SUCCEEDED(hr)) hr = link->SetDescription(shortcut.description.c_str());
+    if (SUCCEEDED(hr)) hr = link->SetWorkingDirectory(shortcut.working_directory.c_str());
 
     ComPtr<IPersistFile> file;
-    CheckHresult(link.query(file));
-    CheckHresult(file->Save(path.c_str(), TRUE));
+    if (SUCCEEDED(hr)) hr = link.query(file);
+    if (SUCCEEDED(hr)) hr = file->Save(path.c_str(), TRUE);
+    if (FAILED(hr)) return HresultError(hr);
+    return Done{};
 }
 
-int Win32Platform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
+Result<int> Win32Platform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
     const HWND owner_window = Owner();
     // Owned by the window on screen, the box is modal for the program. Without an owner (before the menu
     // first shows) it still has to block every window of the program.
     UINT style = static_cast<UINT>(code);
     if (owner_window == nullptr) style |= MB_TASKMODAL;
     const int answer = ::MessageBoxW(owner_window, text.c_str(), title.c_str(), style);
-    if (answer == 0) ThrowLastError();
+    if (answer == 0) return LastError();
     return answer;
 }
 

@@ -18,23 +18,23 @@ public:
     // window. Unset or returning null means no owner.
     std::function<HWND()> owner;
 
-    std::wstring SystemFolder() override;
-    std::wstring ProgramFolder() override;
-    bool FolderExists(const std::wstring& path) override;
-    void CreateFolder(const std::wstring& path) override;
-    bool FileExists(const std::wstring& path) override;
-    std::uint32_t GetAttributes(const std::wstring& path) override;
-    void SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
-    void CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
-    void DeleteFileForce(const std::wstring& path) override;
+    Result<std::wstring> SystemFolder() override;
+    Result<std::wstring> ProgramFolder() override;
+    Result<bool> FolderExists(const std::wstring& path) override;
+    Status CreateFolder(const std::wstring& path) override;
+    Result<bool> FileExists(const std::wstring& path) override;
+    Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
+    Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
+    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
+    Status DeleteFileForce(const std::wstring& path) override;
 
-    std::uint32_t StartProgram(const std::wstring& command_line) override;
-    WaitResult RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
+    Result<std::uint32_t> StartProgram(const std::wstring& command_line) override;
+    Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
 
     std::optional<std::wstring> ShellFolder(int folder_id) override;
-    void SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
+    Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
 
-    int ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
+    Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
 
 private:
     HWND Owner() const { return owner ? owner() : nullptr; }

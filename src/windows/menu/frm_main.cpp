@@ -39,7 +39,10 @@ constexpr WindowDesign kDesign{L"HorundeSetupMenu", L"", 8595, 5625, 3405, 2220,
 FrmMain::FrmMain(Forms& forms) : Form(kDesign), forms_(forms) {}
 
 void FrmMain::Form_Load() {
-    MenuFormLoad(*forms_.platform, [this](const std::wstring& caption) { SetCaption(caption); });
+    MenuFormLoad(*forms_.platform, [this](const std::wstring& caption) -> Status {
+        SetCaption(caption);
+        return Done{};
+    });
 }
 
 void FrmMain::Form_Unload() { EndProgram(); }

@@ -14,6 +14,6 @@ std::wstring MenuCaption();
 // Runs the menu's load work. `set_caption` sets the window caption. An error up to and including the check of
 // an existing control file is reported once under the menu's location, and nothing is then copied or
 // registered; from the copy on, failures are skipped.
-void MenuFormLoad(Platform& platform, const std::function<void(const std::wstring&)>& set_caption);
+void MenuFormLoad(Platform& platform, const std::function<Status(const std::wstring&)>& set_caption);
 
 }  // namespace setup
