@@ -3,7 +3,8 @@
 // QueryPerformanceCounter. It prints figures and verdicts; it never fails on a figure.
 //
 // Usage: bench_driver.exe MEDIUM_FOLDER [RUNS [LATENCY_RUNS]]
-// The folder holds setup.exe, Package\, bare_window.exe, direct_install.exe and peer_setup.exe.
+// The folder holds setup.exe, Package\, bare_window.exe, bare_window_styled.exe, direct_install.exe and
+// peer_setup.exe.
 #include <windows.h>
 
 #include <psapi.h>
@@ -188,7 +189,8 @@ bool HelpersRunning() {
         const wchar_t* name = entry.szExeFile;
         if (_wcsicmp(name, L"regsvr32.exe") == 0 || _wcsicmp(name, L"Ruvok.exe") == 0 ||
             _wcsicmp(name, L"setup.exe") == 0 || _wcsicmp(name, L"peer_setup.exe") == 0 ||
-            _wcsicmp(name, L"direct_install.exe") == 0 || _wcsicmp(name, L"bare_window.exe") == 0) {
+            _wcsicmp(name, L"direct_install.exe") == 0 || _wcsicmp(name, L"bare_window.exe") == 0 ||
+            _wcsicmp(name, L"bare_window_styled.exe") == 0) {
             running = true;
         }
     }
@@ -266,12 +268,15 @@ Stats StatsOf(const std::string& key) {
 
 // ---- the subjects ----------------------------------------------------------------------------------
 
-enum class Subject { Setup, Bare, Direct, Peer };
+// BareStyled is the bare window built with setup.exe's own manifest (common controls 6, DPI awareness): it
+// shows what that manifest alone costs at start-up.
+enum class Subject { Setup, Bare, BareStyled, Direct, Peer };
 
 const wchar_t* ProgramOf(Subject s) {
     switch (s) {
     case Subject::Setup: return L"setup.exe";
     case Subject::Bare: return L"bare_window.exe";
+    case Subject::BareStyled: return L"bare_window_styled.exe";
     case Subject::Direct: return L"direct_install.exe";
     case Subject::Peer: return L"peer_setup.exe";
     }
@@ -282,6 +287,7 @@ const char* NameOf(Subject s) {
     switch (s) {
     case Subject::Setup: return "setup";
     case Subject::Bare: return "bare";
+    case Subject::BareStyled: return "bare_styled";
     case Subject::Direct: return "direct";
     case Subject::Peer: return "peer";
     }
@@ -292,7 +298,8 @@ const char* NameOf(Subject s) {
 const wchar_t* FirstButtonOf(Subject s) {
     switch (s) {
     case Subject::Setup:
-    case Subject::Bare: return kMenuButton;
+    case Subject::Bare:
+    case Subject::BareStyled: return kMenuButton;
     case Subject::Direct: return kSetupButton;
     case Subject::Peer: return kPeerAgreeButton;
     }
@@ -342,7 +349,8 @@ Found ReachInstallButton(Subject s, Child& child) {
         return wait_button(kSetupButton) ? found : Found{};
     case Subject::Peer:
         return wait_button(kPeerAgreeButton) ? found : Found{};
-    case Subject::Bare: break;
+    case Subject::Bare:
+    case Subject::BareStyled: break;
     }
     return {};
 }
@@ -511,7 +519,7 @@ int main(int argc, char** argv) {
 
     // Round-robin, so that a slow spell of the machine hits every program alike; the first round warms
     // Wine up (fonts, the desktop process, the file cache) and is not counted.
-    const Subject start_subjects[] = {Subject::Setup, Subject::Bare, Subject::Peer};
+    const Subject start_subjects[] = {Subject::Setup, Subject::Bare, Subject::BareStyled, Subject::Peer};
     const Subject install_subjects[] = {Subject::Setup, Subject::Direct, Subject::Peer};
     const Subject latency_subjects[] = {Subject::Setup, Subject::Peer};
     // BENCH_ONLY=start, install or latency runs that part alone (when looking into one figure).
@@ -540,8 +548,11 @@ int main(int argc, char** argv) {
     Row("setup.exe: menu visible", "start.setup", "ms");
     Row("bare_window.exe: its window visible", "start.bare", "ms");
     Row("NSIS peer: license page visible", "start.peer", "ms");
+    Row("bare_window_styled.exe (setup.exe manifest)", "start.bare_styled", "ms");
     Ratio("ratio setup.exe / bare window", "start.setup", "start.bare");
     Ratio("ratio NSIS peer / bare window", "start.peer", "start.bare");
+    Ratio("ratio styled bare window / bare window", "start.bare_styled", "start.bare");
+    Ratio("ratio setup.exe / styled bare window", "start.setup", "start.bare_styled");
     printf("Click to completion message (installer exits at once)\n");
     Row("setup.exe: click on セットアップ", "install.setup", "ms");
     Row("direct_install.exe: click on セットアップ", "install.direct", "ms");
