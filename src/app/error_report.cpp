@@ -16,7 +16,7 @@ Status ShowErrorMessage(Platform& platform, std::wstring_view location, std::wst
     // The answer is always OK and is not looked at.
     const Result<int> shown =
         platform.ShowMessage(ErrorMessageText(location, description), kMbWarning, std::wstring(kMessageTitle));
-    if (!shown.ok()) return PlatformError{shown.error()};
+    if (!shown.ok()) return shown.failure();
     return Done{};
 }
 

@@ -7,13 +7,17 @@
 #include <new>
 
 // Memory comes straight from the C run-time; running out of it ends the program, as above.
+namespace {
+void* Allocate(std::size_t size) noexcept { return std::malloc(size != 0 ? size : 1); }
+}  // namespace
+
 void* operator new(std::size_t size) {
-    if (void* memory = std::malloc(size != 0 ? size : 1)) return memory;
+    if (void* memory = Allocate(size)) return memory;
     std::abort();
 }
 void* operator new[](std::size_t size) { return ::operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size != 0 ? size : 1); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size != 0 ? size : 1); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
 void operator delete(void* memory) noexcept { std::free(memory); }
 void operator delete[](void* memory) noexcept { std::free(memory); }
 void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
