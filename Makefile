@@ -40,6 +40,7 @@ e2e-test: dist
 	tests/e2e/run.sh build/x64
 
 test: unit-test dist
+	scripts/check-layers.sh
 	tests/dist/check-dist.sh dist
 	tests/dist/sign-test.sh
 	tests/wine/run.sh build/x64

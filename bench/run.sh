@@ -29,7 +29,7 @@ flags=(-std=c++17 -O2 -Wall -Wextra -static -s -DUNICODE -D_UNICODE -DWIN32_LEAN
        -D_WIN32_WINNT=0x0601)
 $cxx "${flags[@]}" -municode -mwindows -o "$out/bare_window.exe" bench/bare_window.cpp
 # The same window with setup.exe's manifest, to tell what the manifest costs at start-up from what the program does.
-printf '#include <winuser.h>\n1 RT_MANIFEST "%s"\n' "$root/src/app/setup.manifest" >"$out/bare_window_styled.rc"
+printf '#include <winuser.h>\n1 RT_MANIFEST "%s"\n' "$root/src/windows/app/setup.manifest" >"$out/bare_window_styled.rc"
 x86_64-w64-mingw32-windres "$out/bare_window_styled.rc" -O coff -o "$out/bare_window_styled.res"
 $cxx "${flags[@]}" -municode -mwindows -o "$out/bare_window_styled.exe" bench/bare_window.cpp "$out/bare_window_styled.res"
 $cxx "${flags[@]}" -municode -mwindows -o "$out/direct_install.exe" bench/direct_install.cpp -lole32 -luuid -lshell32

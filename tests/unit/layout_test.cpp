@@ -1,4 +1,4 @@
-#include "app/layout.h"
+#include "core/design/layout.h"
 
 #include <gtest/gtest.h>
 

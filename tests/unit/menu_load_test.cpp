@@ -1,5 +1,5 @@
 // The menu's load work: its caption, then the progress-bar control placed in the system folder and registered.
-#include "windows/menu/menu_load.h"
+#include "core/install/menu_load.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "install/steps.h"
+#include "core/install/steps.h"
 #include "install_test_support.h"
 
 namespace setup {

@@ -1,4 +1,4 @@
-#include "install/sequence.h"
+#include "core/install/sequence.h"
 
 #include <gtest/gtest.h>
 

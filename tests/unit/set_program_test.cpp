@@ -2,7 +2,7 @@
 // copied into the root and waited for.
 #include <gtest/gtest.h>
 
-#include "install/steps.h"
+#include "core/install/steps.h"
 #include "install_test_support.h"
 
 namespace setup {

@@ -1,6 +1,6 @@
 // The terms text is checked against its line plan character by character: the text box shows it as it is,
 // so a stray blank, a missing empty line or a line break of the wrong kind would show on screen.
-#include "windows/agreement/terms_text.h"
+#include "core/terms_text.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/handles.h"
-#include "platform/win32/win32_platform.h"
+#include "win32/handles.h"
+#include "win32/win32_platform.h"
 #include "utf8.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/win32/handles.h"
-#include "platform/win32/win32_platform.h"
+#include "win32/handles.h"
+#include "win32/win32_platform.h"
 #include "utf8.h"
 
 namespace {

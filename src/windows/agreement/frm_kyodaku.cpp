@@ -1,7 +1,7 @@
 #include "windows/agreement/frm_kyodaku.h"
 
-#include "windows/agreement/terms_text.h"
-#include "windows/menu/menu_load.h"
+#include "core/constants.h"
+#include "core/terms_text.h"
 
 namespace setup {
 

@@ -1,8 +1,8 @@
 // The terms agreement window: the terms of use in a read-only text box, and the agree and decline buttons.
 #pragma once
 
-#include "app/forms.h"
-#include "platform/window/form.h"
+#include "windows/forms.h"
+#include "win32/form.h"
 
 namespace setup {
 

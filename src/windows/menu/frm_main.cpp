@@ -1,7 +1,7 @@
 #include "windows/menu/frm_main.h"
 
-#include "app/resources.h"
-#include "windows/menu/menu_load.h"
+#include "core/resources.h"
+#include "core/install/menu_load.h"
 
 namespace setup {
 

@@ -1,8 +1,8 @@
 // The setup menu: the product's title screen with the install and exit buttons.
 #pragma once
 
-#include "app/forms.h"
-#include "platform/window/form.h"
+#include "windows/forms.h"
+#include "win32/form.h"
 
 namespace setup {
 

@@ -1,0 +1,62 @@
+// Reporting trapped errors, and the two failure modes every trapping routine switches between.
+//
+// A routine is either in a trapped region, where a failure stops the region, is reported once through
+// ShowErrorMessage with the routine's fixed location and makes the routine's result false, or runs an
+// operation ignored, where a failure is skipped and the next operation runs. Clean-up always runs ignored.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/platform.h"
+
+namespace setup {
+
+// Location texts, one per trapping routine, shown exactly as they stand.
+inline constexpr std::wstring_view kLocMenuLoad = L"frmMain Form_Initialize()";
+inline constexpr std::wstring_view kLocSetProgram = L"frmRudIze Function SetProgram()";
+inline constexpr std::wstring_view kLocSetDllFile = L"frmRudIze Function SetDllFile()";
+inline constexpr std::wstring_view kLocExecuteRuvok = L"frmRudIze ExecuteRuvok()";
+inline constexpr std::wstring_view kLocDeleteSetupExe = L"frmRudIze DeleteSetupExe()";
+inline constexpr std::wstring_view kLocSequence = L"frmRudIze cmdOK_Click";
+
+// "エラー  " + location + CR LF + "情報   " + description.
+std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view description);
+
+// Shows the two-line report in a warning box (code 48) with the shared title and waits for OK.
+Status ShowErrorMessage(Platform& platform, std::wstring_view location, std::wstring_view description);
+
+// A routine's trapped region. Its operations go through Check: the first failure is reported once under the
+// routine's location, and Check returns false so that the routine leaves the region at once.
+class Trap {
+public:
+    Trap(Platform& platform, std::wstring_view location) : platform_(platform), location_(location) {}
+    Trap(const Trap&) = delete;
+    Trap& operator=(const Trap&) = delete;
+
+    template <class T>
+    bool Check(const Result<T>& result) {
+        if (result.ok()) return true;
+        Report(result.error());
+        return false;
+    }
+    // True once a failure has been reported.
+    bool reported() const { return reported_; }
+
+private:
+    // A report box that cannot be shown is skipped: the routine goes on to its clean-up either way.
+    void Report(const std::wstring& description);
+
+    Platform& platform_;
+    std::wstring_view location_;
+    bool reported_ = false;
+};
+
+// An operation whose failure is skipped and not reported. Returns false when it failed, for the few callers
+// that go on differently.
+template <class T>
+bool Ignored(const Result<T>& result) {
+    return result.ok();
+}
+
+}  // namespace setup

@@ -1,0 +1,94 @@
+#include "core/install/components.h"
+
+#include "core/constants.h"
+#include "core/error_report.h"
+
+namespace setup {
+
+std::wstring WithTrailingBackslash(std::wstring path) {
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    return path;
+}
+
+Result<ComponentFolders> ReadComponentFolders(Platform& platform) {
+    const Result<std::wstring> system = platform.SystemFolder();
+    if (!system.ok()) return system.failure();
+    const Result<std::wstring> setup = platform.ProgramFolder();
+    if (!setup.ok()) return setup.failure();
+    return ComponentFolders{WithTrailingBackslash(system.value()), WithTrailingBackslash(setup.value())};
+}
+
+std::uint32_t NormalisedAttributes(std::uint32_t attributes) {
+    if (attributes & kAttrReadOnly) attributes -= kAttrReadOnly;
+    if (!(attributes & kAttrArchive)) attributes += kAttrArchive;
+    return attributes;
+}
+
+std::wstring RegistrarCommandLine(const std::wstring& system_folder, std::wstring_view file_name) {
+    std::wstring line = L"\"";
+    line += WithTrailingBackslash(system_folder);
+    line += L"REGSVR32.exe\" /s ";
+    line += file_name;
+    return line;
+}
+
+std::wstring RegistrationFailedText(std::wstring_view file_name) {
+    std::wstring text = L"必要ファイル（";
+    text += file_name;
+    text += L"）を登録できません。";
+    return text;
+}
+
+namespace {
+
+// Before the copy: an existing read-only file would refuse to be overwritten, so clear that bit first.
+// Stops at the first failure and gives it back.
+Status ClearReadOnlyIfPresent(Platform& platform, const std::wstring& target) {
+    const Result<bool> exists = platform.FileExists(target);
+    if (!exists.ok()) return exists.failure();
+    if (!exists.value()) return Done{};  // nothing there yet: nothing to clear
+    const Result<std::uint32_t> attributes = platform.GetAttributes(target);
+    if (!attributes.ok()) return attributes.failure();
+    if (attributes.value() & kAttrReadOnly) return platform.SetAttributes(target, attributes.value() - kAttrReadOnly);
+    return Done{};
+}
+
+// After the copy: each write stands alone, so that a refused one does not keep the other from being tried.
+void NormaliseAttributes(Platform& platform, const std::wstring& target) {
+    const Result<std::uint32_t> read = platform.GetAttributes(target);
+    if (!read.ok()) return;  // no file to fix up
+    std::uint32_t attributes = read.value();
+    if (attributes & kAttrReadOnly) {
+        attributes -= kAttrReadOnly;
+        Ignored(platform.SetAttributes(target, attributes));
+    }
+    if (!(attributes & kAttrArchive)) {
+        attributes += kAttrArchive;
+        Ignored(platform.SetAttributes(target, attributes));
+    }
+}
+
+}  // namespace
+
+bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row, Trap& trap) {
+    const std::wstring target = folders.system + std::wstring(row.name);
+    const std::wstring source = folders.setup + std::wstring(kSourceFolder) + std::wstring(row.name);
+
+    const Status cleared = ClearReadOnlyIfPresent(platform, target);
+    if (row.check == CheckMode::Trapped && !trap.Check(cleared)) return false;
+
+    // From here on nothing is reported: a failed copy (source missing, target protected) leaves whatever file
+    // is in the system folder, and that one is normalised and registered.
+    Ignored(platform.CopyFileOverwrite(source, folders.system));
+    NormaliseAttributes(platform, target);
+    if (!row.registered) return true;
+
+    // The registrar is not waited for: its outcome is never looked at, and "/s" keeps it silent.
+    const Result<std::uint32_t> task = platform.StartProgram(RegistrarCommandLine(folders.system, row.name));
+    if (task.ok() && task.value() != 0) return true;
+    // Still in the row's ignored part: a box that cannot be shown is skipped, and the row still fails.
+    Ignored(platform.ShowMessage(RegistrationFailedText(row.name), kMbInformation, std::wstring(kMessageTitle)));
+    return false;
+}
+
+}  // namespace setup

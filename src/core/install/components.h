@@ -1,0 +1,74 @@
+// The component procedure: one shared run-time file placed in the Windows system folder from the medium's
+// Package folder, its attributes normalised, and (for a registered file) the component registrar started.
+// The setup menu applies it to the progress-bar control at start-up, the install step to its ten components.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/error_report.h"
+#include "core/platform.h"
+
+namespace setup {
+
+// How a failure of the existence check (and the read-only clearing before the copy) is handled.
+enum class CheckMode {
+    Trapped,  // the failure leaves the caller's trapped region and is reported there
+    Ignored,  // the failure is skipped and the row goes on with the copy
+};
+
+struct ComponentRow {
+    std::wstring_view name;  // used exactly as written, case included
+    CheckMode check;
+    bool registered;
+};
+
+// The ten components of the install step, in the order they are processed.
+inline constexpr std::array<ComponentRow, 10> kComponents{{
+    {L"comdlg32.ocx", CheckMode::Trapped, true},
+    {L"mscomct2.ocx", CheckMode::Trapped, true},
+    {L"MSCC2JP.DLL", CheckMode::Trapped, false},
+    {L"TransLh6.ocx", CheckMode::Trapped, true},
+    {L"MSMAPI32.OCX", CheckMode::Trapped, true},
+    {L"MSMPIJP.DLL", CheckMode::Trapped, false},
+    {L"UNLHA32.DLL", CheckMode::Trapped, false},
+    {L"vb6jp.DLL", CheckMode::Trapped, false},
+    {L"RoVur.dll", CheckMode::Ignored, false},
+    {L"ZozuvOvero.dll", CheckMode::Ignored, true},
+}};
+
+// The common-controls file the menu places before it first shows.
+inline constexpr ComponentRow kProgressBarControl{L"mscomctl.ocx", CheckMode::Trapped, true};
+
+// The two folders the procedure works between, each ending in a backslash.
+struct ComponentFolders {
+    std::wstring system;  // the Windows system folder
+    std::wstring setup;   // the folder of the running setup program
+};
+
+// Appends "\" unless the path already ends with one.
+std::wstring WithTrailingBackslash(std::wstring path);
+
+// Reads both folders from the platform and normalises them.
+Result<ComponentFolders> ReadComponentFolders(Platform& platform);
+
+// Attributes after the fix-up that follows the copy: read-only cleared, archive set, every other bit kept.
+std::uint32_t NormalisedAttributes(std::uint32_t attributes);
+
+// The registrar's command line for a file in the system folder. The registrar's own path is quoted: the system
+// folder may contain blanks, and an unquoted path would let CreateProcess start another program. The registrar
+// still receives "/s" and the bare file name.
+std::wstring RegistrarCommandLine(const std::wstring& system_folder, std::wstring_view file_name);
+
+// "必要ファイル（" + name + "）を登録できません。"
+std::wstring RegistrationFailedText(std::wstring_view file_name);
+
+// Runs the procedure for one row. A failure of a trapped existence check is reported through the caller's
+// trapped region, and the row ends there; everything after the check runs with failures ignored. Returns
+// false when the row ended on a reported failure, or when the row is registered and the registrar could not
+// be started (after showing the registration-failed message).
+bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row, Trap& trap);
+
+}  // namespace setup

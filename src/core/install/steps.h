@@ -1,0 +1,53 @@
+// The install steps of the progress window. Each takes no argument and returns its success flag: true lets
+// the sequence go on, false stops it. A step that returns false has already told the user why.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/platform.h"
+
+namespace setup {
+
+class InstallSteps {
+public:
+    virtual ~InstallSteps() = default;
+    virtual bool SetProgram() = 0;
+    virtual bool SetDllFile() = 0;
+    virtual bool MakeIcon() = 0;
+    virtual bool ExecuteRuvok() = 0;
+    virtual bool DeleteSetupExe() = 0;
+};
+
+// Where the package installer is copied to and run from; removed again by DeleteSetupExe.
+inline constexpr std::wstring_view kInstallerCopy = L"C:\\DAZov\\setup.exe";
+inline constexpr std::wstring_view kPackageInstaller = L"rudize.exe";
+// A package installer that has not ended after this long counts as not run; it is left running.
+inline constexpr std::uint32_t kInstallerWaitMs = 50000;
+// The service tool the package installer leaves in the install tree, started with "/i" and not waited for.
+inline constexpr std::wstring_view kServiceToolCommand = L"\"C:\\DAZov\\Info\\Ruvok.exe\" /i";
+inline constexpr std::wstring_view kServiceToolFailedText = L"システム監視サービスを実行することができません";
+
+std::wstring ExistingInstallationQuestion();
+std::wstring InstallerNotRunText();
+// The definition both shortcuts carry.
+ShortcutDefinition ApplicationShortcut();
+// "ホルンデ.lnk" in the given folder.
+std::wstring ShortcutFileName(const std::wstring& folder);
+
+// The steps as they run on a machine, through the platform.
+class RudIzeSteps : public InstallSteps {
+public:
+    explicit RudIzeSteps(Platform& platform) : platform_(platform) {}
+    bool SetProgram() override;
+    bool SetDllFile() override;
+    bool MakeIcon() override;
+    bool ExecuteRuvok() override;
+    bool DeleteSetupExe() override;
+
+private:
+    Platform& platform_;
+};
+
+}  // namespace setup

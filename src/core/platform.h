@@ -1,0 +1,129 @@
+// The narrow interface between the setup logic and the machine it runs on.
+//
+// Everything here is in the program's own terms: paths are std::wstring, numbers are plain integers, and no
+// Windows type appears. The Win32 implementation lives in win32/, the in-memory double used by the
+// native tests in core/fake/.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace setup {
+
+// What a failed platform operation gives back: the platform's own text for the failure (on Windows the
+// FormatMessage text of the error code, so a Japanese Windows shows Japanese).
+struct PlatformError {
+    std::wstring description;
+};
+
+// The value of an operation that gives nothing back but may fail.
+struct Done {};
+
+// The outcome of an operation that may fail: its value, or the failure. The caller decides what a failure
+// means (a trapped region reports it and stops; an ignored operation is skipped), so it may not drop one
+// unlooked at.
+template <class T>
+class [[nodiscard]] Result {
+public:
+    Result(T value) : value_(std::move(value)) {}
+    Result(PlatformError error) : error_(std::move(error.description)), failed_(true) {}
+
+    bool ok() const { return !failed_; }
+    // Only meaningful when ok().
+    const T& value() const { return value_; }
+    // The failure's description; empty when ok().
+    const std::wstring& error() const { return error_; }
+    // The failure, to hand on as the caller's own.
+    PlatformError failure() const { return PlatformError{error_}; }
+
+private:
+    T value_{};
+    std::wstring error_;
+    bool failed_ = false;
+};
+
+using Status = Result<Done>;
+
+// File attribute bits the setup steps read and change. No other bit is ever touched.
+inline constexpr std::uint32_t kAttrReadOnly = 1;
+inline constexpr std::uint32_t kAttrArchive = 32;
+
+// Message-box codes: the button-and-icon values the program passes, and the answers it reads.
+inline constexpr int kMbWarning = 48;      // exclamation icon, OK
+inline constexpr int kMbInformation = 64;  // information icon, OK
+inline constexpr int kMbQuestion = 36;     // question icon, Yes and No, Yes the default
+inline constexpr int kAnswerOk = 1;
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
+
+// How a waited-for program ended.
+enum class WaitResult {
+    Finished,    // ended within the time limit (its exit code is not looked at)
+    TimedOut,    // still running when the limit was reached; it is left running
+    NotStarted,  // could not be started
+    Failed,      // started, but the wait itself failed
+};
+
+// The shell-folder identifiers the shortcut step looks up.
+inline constexpr int kFolderDesktop = 0;
+inline constexpr int kFolderPrograms = 2;
+
+// What a shell shortcut (.lnk) holds, written through the shell's own shortcut object.
+struct ShortcutDefinition {
+    std::wstring target_path;
+    int window_style = 1;
+    std::wstring icon_location;
+    int icon_index = 0;
+    std::wstring description;
+    std::wstring working_directory;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // ---- File system.
+
+    // The Windows system folder, as the platform gives it (with or without a trailing backslash).
+    virtual Result<std::wstring> SystemFolder() = 0;
+    // The folder of the running setup program: no trailing backslash except at a drive root ("D:\").
+    virtual Result<std::wstring> ProgramFolder() = 0;
+    virtual Result<bool> FolderExists(const std::wstring& path) = 0;
+    // Creates one folder; its parent must exist.
+    virtual Status CreateFolder(const std::wstring& path) = 0;
+    virtual Result<bool> FileExists(const std::wstring& path) = 0;
+    virtual Result<std::uint32_t> GetAttributes(const std::wstring& path) = 0;
+    virtual Status SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
+    // Copies source over an existing file. A destination ending in a backslash is a folder: the file keeps its
+    // name there. Any other destination is the full path of the new file.
+    virtual Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) = 0;
+    // Deletes a file, read-only or not.
+    virtual Status DeleteFileForce(const std::wstring& path) = 0;
+
+    // ---- Processes.
+
+    // Starts a command line (quoted program path, then arguments) in a normal window that does not take the
+    // focus, and returns at once with the new process's id (never 0), or the failure when nothing could be
+    // started. The started program is not waited for.
+    virtual Result<std::uint32_t> StartProgram(const std::wstring& command_line) = 0;
+    // Starts the program at `application` with no arguments, the inherited environment and current folder, and
+    // waits for it to end for at most `timeout_ms`. The program's windows stay painted while it waits.
+    virtual Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) = 0;
+
+    // ---- Shell.
+
+    // The path of a shell folder (kFolderDesktop, kFolderPrograms), or nothing when the lookup fails or gives
+    // no path.
+    virtual std::optional<std::wstring> ShellFolder(int folder_id) = 0;
+    // Writes a shortcut file, replacing one of the same name.
+    virtual Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) = 0;
+
+    // ---- User interface.
+
+    // A standard message box, modal for the whole program, with one of the kMb codes; returns the answer.
+    virtual Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) = 0;
+};
+
+}  // namespace setup

@@ -1,0 +1,396 @@
+#include "win32/form.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace setup {
+
+namespace {
+
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;  // fixed size, no min/max
+constexpr DWORD kFormExStyle = 0;
+constexpr int kIconResource = 1;
+
+COLORREF ToColorRef(std::uint32_t colour) { return static_cast<COLORREF>(colour); }  // both are 0x00BBGGRR
+
+bool TakesFocus(ControlKind kind) { return kind == ControlKind::Button || kind == ControlKind::TextBox; }
+
+// The newer DPI calls exist from Windows 10 1607 on; older systems get the system DPI.
+template <class Fn>
+Fn UserProc(const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+RECT FrameForClient(int width, int height, int dpi) {
+    RECT rect{0, 0, width, height};
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto adjust = UserProc<AdjustForDpi>("AdjustWindowRectExForDpi");
+    if (adjust) {
+        adjust(&rect, kFormStyle, FALSE, kFormExStyle, dpi);
+    } else {
+        AdjustWindowRectEx(&rect, kFormStyle, FALSE, kFormExStyle);
+    }
+    return rect;
+}
+
+LOGFONTW DefaultFont(int dpi) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    using ParametersForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+    static const auto for_dpi = UserProc<ParametersForDpi>("SystemParametersInfoForDpi");
+    if (for_dpi && for_dpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) return metrics.lfMessageFont;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    HDC screen = GetDC(nullptr);
+    const int system_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, system_dpi);
+    return metrics.lfMessageFont;
+}
+
+// Controls that take the focus come first, in tab order: Tab follows the order in which siblings were made.
+// They never overlap anything but the panels behind them, so the rest keep their front-to-back order after them.
+std::vector<const Control*> CreationOrder(const WindowDesign& design) {
+    std::vector<const Control*> order;
+    for (int i = 0; i < design.control_count; ++i) order.push_back(&design.controls[i]);
+    std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) {
+        const bool fa = TakesFocus(a->kind), fb = TakesFocus(b->kind);
+        if (fa != fb) return fa;
+        return fa && a->tab_index < b->tab_index;
+    });
+    return order;
+}
+
+}  // namespace
+
+int WindowDpi(HWND hwnd) {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto for_window = UserProc<DpiForWindow>("GetDpiForWindow");
+    if (for_window && hwnd) {
+        if (UINT dpi = for_window(hwnd)) return static_cast<int>(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+void EndProgram() { ExitProcess(0); }
+
+Form::Form(const WindowDesign& design) : design_(design) {}
+
+Form::~Form() {
+    if (hwnd_) DestroyWindow(hwnd_);
+    for (auto& [key, font] : fonts_) DeleteObject(font);
+    for (auto& [colour, brush] : brushes_) DeleteObject(brush);
+    for (auto& [id, picture] : pictures_) DeleteObject(picture);
+}
+
+void Form::Load() {
+    if (hwnd_) return;
+    Create();
+    Form_Load();
+}
+
+void Form::Show() {
+    Load();
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    SetActiveWindow(hwnd_);
+}
+
+void Form::Hide() {
+    if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Form::Unload() {
+    if (!hwnd_) return;
+    Form_Unload();
+    DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+}
+
+bool Form::IsVisible() const { return hwnd_ && IsWindowVisible(hwnd_); }
+
+HWND Form::Child(int id) const {
+    auto it = children_.find(id);
+    return it == children_.end() ? nullptr : it->second;
+}
+
+void Form::SetCaption(const std::wstring& text) { SetWindowTextW(hwnd_, text.c_str()); }
+
+void Form::SetText(int id, const std::wstring& text) { SetWindowTextW(Child(id), text.c_str()); }
+
+void Form::Create() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    if (!GetClassInfoExW(instance, std::wstring(design_.class_name).c_str(), &window_class)) {
+        window_class.cbSize = sizeof(window_class);
+        window_class.lpfnWndProc = WindowProc;
+        window_class.hInstance = instance;
+        window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+        window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                                             GetSystemMetrics(SM_CXSMICON),
+                                                             GetSystemMetrics(SM_CYSMICON), 0));
+        window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        window_class.hbrBackground = nullptr;  // painted in WM_ERASEBKGND with the design's colour
+        const std::wstring name(design_.class_name);
+        window_class.lpszClassName = name.c_str();
+        RegisterClassExW(&window_class);
+    }
+
+    const std::wstring class_name(design_.class_name), caption(design_.caption);
+    hwnd_ = CreateWindowExW(kFormExStyle, class_name.c_str(), caption.c_str(), kFormStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+
+    for (const Control* control : CreationOrder(design_)) {
+        const std::wstring text(control->text);
+        const wchar_t* window_class_name = L"STATIC";
+        DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+        switch (control->kind) {
+            case ControlKind::Label:
+                // Every label is one line tall: a caption that does not quite fit is clipped at its end rather
+                // than wrapped onto an invisible second line.
+                style |= SS_NOPREFIX | (control->align == Align::Centre ? SS_CENTER | SS_ENDELLIPSIS : SS_LEFTNOWORDWRAP);
+                break;
+            case ControlKind::Panel:
+                style |= SS_NOPREFIX | WS_BORDER;
+                break;
+            case ControlKind::Image:
+                style |= SS_OWNERDRAW;
+                break;
+            case ControlKind::Button:
+                window_class_name = L"BUTTON";
+                style |= WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
+                break;
+            case ControlKind::TextBox:
+                window_class_name = L"EDIT";
+                style |= WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
+                break;
+            case ControlKind::ProgressBar:
+                window_class_name = PROGRESS_CLASSW;
+                break;
+        }
+        HWND child = CreateWindowExW(0, window_class_name, text.c_str(), style, 0, 0, 0, 0, hwnd_,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id)), instance, nullptr);
+        SetWindowTextW(child, text.c_str());  // the name UI automation reads, images included
+        children_[control->id] = child;
+        if (control->kind == ControlKind::Image && control->resource) {
+            pictures_[control->id] = static_cast<HBITMAP>(
+                LoadImageW(instance, MAKEINTRESOURCEW(control->resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        }
+        if (control->kind == ControlKind::ProgressBar) SendMessageW(child, PBM_SETRANGE32, 0, 100);
+    }
+
+    // Windows sends no DPI change at creation: lay out now, with the window's own DPI.
+    dpi_ = WindowDpi(hwnd_);
+    LayOut(dpi_);
+    const RECT frame = FrameForClient(TwipsToPixels(design_.client_width, dpi_),
+                                      TwipsToPixels(design_.client_height, dpi_), dpi_);
+    SetWindowPos(hwnd_, nullptr, TwipsToPixels(design_.left, dpi_) + frame.left,
+                 TwipsToPixels(design_.top, dpi_) + frame.top, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+    // The first control in tab order has the focus when the window first opens.
+    for (const Control* control : CreationOrder(design_)) {
+        if (TakesFocus(control->kind)) {
+            last_focus_ = Child(control->id);
+            break;
+        }
+    }
+    MarkDefault(last_focus_);
+}
+
+void Form::LayOut(int dpi) {
+    for (int i = 0; i < design_.control_count; ++i) {
+        const Control& control = design_.controls[i];
+        HWND child = Child(control.id);
+        RECT rect{TwipsToPixels(control.left, dpi), TwipsToPixels(control.top, dpi),
+                  TwipsToPixels(control.left + control.width, dpi), TwipsToPixels(control.top + control.height, dpi)};
+        // A transparent control fills itself with the colour of the panel it lies on; where it reaches past
+        // the panel it would paint over the panel's border, so it ends inside the border.
+        if (const Control* panel = control.back_colour == kNoColour ? ControlBehind(design_, control) : nullptr) {
+            const RECT inner{TwipsToPixels(panel->left, dpi) + 1, TwipsToPixels(panel->top, dpi) + 1,
+                             TwipsToPixels(panel->left + panel->width, dpi) - 1,
+                             TwipsToPixels(panel->top + panel->height, dpi) - 1};
+            IntersectRect(&rect, &rect, &inner);
+        }
+        SetWindowPos(child, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.font, dpi)), TRUE);
+    }
+}
+
+HFONT Form::FontFor(const Font& font, int dpi) {
+    const FontKey key{std::wstring(font.face), static_cast<int>(font.points * 100), font.bold, font.italic, dpi};
+    auto it = fonts_.find(key);
+    if (it != fonts_.end()) return it->second;
+    LOGFONTW description = DefaultFont(dpi);
+    if (!font.face.empty()) {
+        description = LOGFONTW{};
+        description.lfHeight = -PointsToPixels(font.points, dpi);
+        description.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+        description.lfItalic = font.italic;
+        description.lfCharSet = SHIFTJIS_CHARSET;
+        description.lfQuality = DEFAULT_QUALITY;
+        const std::wstring face(font.face);
+        wcsncpy(description.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    } else if (font.points > 0) {
+        description.lfHeight = -PointsToPixels(font.points, dpi);
+    }
+    HFONT handle = CreateFontIndirectW(&description);
+    fonts_[key] = handle;
+    return handle;
+}
+
+HBRUSH Form::BrushFor(std::uint32_t colour) {
+    auto it = brushes_.find(colour);
+    if (it != brushes_.end()) return it->second;
+    HBRUSH brush = CreateSolidBrush(ToColorRef(colour));
+    brushes_[colour] = brush;
+    return brush;
+}
+
+const Control* Form::ControlOf(HWND child) const {
+    const int id = GetDlgCtrlID(child);
+    for (int i = 0; i < design_.control_count; ++i) {
+        if (design_.controls[i].id == id) return &design_.controls[i];
+    }
+    return nullptr;
+}
+
+void Form::DrawImage(const DRAWITEMSTRUCT& item) {
+    const Control* control = ControlOf(item.hwndItem);
+    if (!control) return;
+    FillRect(item.hDC, &item.rcItem, BrushFor(ColourBehind(design_, *control)));
+    auto it = pictures_.find(control->id);
+    if (it == pictures_.end() || !it->second) return;
+    BITMAP info{};
+    GetObjectW(it->second, sizeof(info), &info);
+    HDC source = CreateCompatibleDC(item.hDC);
+    HGDIOBJ old = SelectObject(source, it->second);
+    SetStretchBltMode(item.hDC, HALFTONE);
+    SetBrushOrgEx(item.hDC, 0, 0, nullptr);
+    StretchBlt(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right - item.rcItem.left,
+               item.rcItem.bottom - item.rcItem.top, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+// Without a default button, the focused button is the one Enter presses: draw it so.
+void Form::MarkDefault(HWND focused) {
+    for (int i = 0; i < design_.control_count; ++i) {
+        if (design_.controls[i].kind != ControlKind::Button) continue;
+        HWND button = Child(design_.controls[i].id);
+        const DWORD style = button == focused ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        SendMessageW(button, BM_SETSTYLE, style | BS_NOTIFY, TRUE);
+    }
+}
+
+bool Form::PreTranslate(const MSG& msg) {
+    if (!hwnd_ || msg.message != WM_KEYDOWN || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+    switch (msg.wParam) {
+        case VK_TAB: {
+            if (GetKeyState(VK_CONTROL) < 0) return false;
+            const bool back = GetKeyState(VK_SHIFT) < 0;
+            if (HWND next = GetNextDlgTabItem(hwnd_, GetFocus(), back)) SetFocus(next);
+            return true;
+        }
+        case VK_RETURN: {
+            HWND focus = GetFocus();
+            wchar_t class_name[16] = {};
+            GetClassNameW(focus, class_name, 16);
+            if (_wcsicmp(class_name, L"BUTTON") == 0) {
+                SendMessageW(focus, BM_CLICK, 0, 0);
+                return true;
+            }
+            return false;
+        }
+        case VK_ESCAPE:
+            return true;  // no cancel button: Esc does nothing
+        default:
+            return false;
+    }
+}
+
+LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    Form* form = nullptr;
+    if (message == WM_NCCREATE) {
+        form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        form->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    } else {
+        form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (!form) return DefWindowProcW(hwnd, message, wparam, lparam);
+    return form->HandleMessage(message, wparam, lparam);
+}
+
+LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+    LRESULT result = 0;
+    if (OnMessage(message, wparam, lparam, result)) return result;
+    switch (message) {
+        case WM_ERASEBKGND: {
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            FillRect(reinterpret_cast<HDC>(wparam), &client, BrushFor(design_.back_colour));
+            return 1;
+        }
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
+            const Control* control = ControlOf(reinterpret_cast<HWND>(lparam));
+            HDC dc = reinterpret_cast<HDC>(wparam);
+            if (!control) break;
+            std::uint32_t back = control->back_colour;
+            if (control->kind == ControlKind::TextBox) back = 0xFFFFFF;  // read-only, but not greyed out
+            if (back == kNoColour) back = ColourBehind(design_, *control);
+            SetTextColor(dc, ToColorRef(control->text_colour));
+            SetBkColor(dc, ToColorRef(back));
+            SetBkMode(dc, control->back_colour == kNoColour ? TRANSPARENT : OPAQUE);
+            return reinterpret_cast<LRESULT>(BrushFor(back));
+        }
+        case WM_DRAWITEM:
+            DrawImage(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+            return TRUE;
+        case WM_COMMAND: {
+            const int code = HIWORD(wparam);
+            HWND child = reinterpret_cast<HWND>(lparam);
+            if (code == BN_SETFOCUS) {
+                MarkDefault(child);
+            } else if (code == BN_KILLFOCUS) {
+                MarkDefault(nullptr);
+            } else if (code == BN_CLICKED && child) {
+                OnClick(LOWORD(wparam));
+            }
+            return 0;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(wparam) == WA_INACTIVE) {
+                if (HWND focus = GetFocus(); focus && IsChild(hwnd_, focus)) last_focus_ = focus;
+            } else if (last_focus_) {
+                SetFocus(last_focus_);
+            }
+            return 0;
+        case WM_SYSCOMMAND:
+            if ((wparam & 0xFFF0) == SC_CLOSE && RefusesClose()) return 0;
+            break;
+        case WM_CLOSE:
+            if (!RefusesClose()) Unload();
+            return 0;
+        case 0x02E0: {  // WM_DPICHANGED: take the suggested rectangle, then lay the controls out again
+            dpi_ = HIWORD(wparam);
+            const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            LayOut(dpi_);
+            return 0;
+        }
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+}  // namespace setup

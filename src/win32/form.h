@@ -1,0 +1,88 @@
+// A top-level window of the program built from its design table, with the five window operations the flow
+// relies on: load, show, hide, unload and end.
+//
+// Every control is a real child window whose text is its caption, so screen readers and UI automation read
+// what the user sees. Positions, sizes and fonts are scaled to the window's DPI and laid out again when it
+// changes.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "core/design/layout.h"
+
+namespace setup {
+
+class Form {
+public:
+    explicit Form(const WindowDesign& design);
+    virtual ~Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    // Creates the window and its controls the first time and runs Form_Load once; later calls do nothing.
+    void Load();
+    // Loads if needed, then makes the window visible, modeless and active.
+    void Show();
+    // Makes the window invisible; it keeps everything it shows.
+    void Hide();
+    // Runs Form_Unload, then destroys the window.
+    void Unload();
+
+    bool IsLoaded() const { return hwnd_ != nullptr; }
+    bool IsVisible() const;
+    HWND hwnd() const { return hwnd_; }
+    HWND Child(int id) const;
+    void SetCaption(const std::wstring& text);
+    void SetText(int id, const std::wstring& text);
+
+    // Keyboard handling the program's message loop gives each form: Tab and Shift+Tab move the focus in tab
+    // order, Enter presses the focused button, Esc does nothing (no window has a default or cancel button).
+    // Returns true when the message was used.
+    bool PreTranslate(const MSG& msg);
+
+protected:
+    virtual void Form_Load() {}
+    virtual void Form_Unload() {}
+    // A button was pressed.
+    virtual void OnClick(int /*id*/) {}
+    // Messages a form handles beyond the common ones (WM_TIMER, ...). Return true when handled.
+    virtual bool OnMessage(UINT /*message*/, WPARAM /*wparam*/, LPARAM /*lparam*/, LRESULT& /*result*/) {
+        return false;
+    }
+    // While true the window refuses to be closed (the install sequence is running).
+    virtual bool RefusesClose() const { return false; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+    void Create();
+    void LayOut(int dpi);
+    HFONT FontFor(const Font& font, int dpi);
+    HBRUSH BrushFor(std::uint32_t colour);
+    const Control* ControlOf(HWND child) const;
+    void DrawImage(const DRAWITEMSTRUCT& item);
+    void MarkDefault(HWND focused);
+
+    const WindowDesign& design_;
+    HWND hwnd_ = nullptr;
+    HWND last_focus_ = nullptr;
+    int dpi_ = 96;
+    std::map<int, HWND> children_;
+    std::map<int, HBITMAP> pictures_;
+    using FontKey = std::tuple<std::wstring, int, bool, bool, int>;  // face, points x 100, bold, italic, dpi
+    std::map<FontKey, HFONT> fonts_;
+    std::map<std::uint32_t, HBRUSH> brushes_;
+};
+
+// Stops the whole program at once: no further handler of any window runs.
+[[noreturn]] void EndProgram();
+
+// The window's DPI, from the newest call the system has.
+int WindowDpi(HWND hwnd);
+
+}  // namespace setup

@@ -1,0 +1,278 @@
+#include "win32/win32_platform.h"
+
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "win32/handles.h"
+#include "win32/system_library.h"
+
+namespace setup {
+
+using win32::ComInitGuard;
+using win32::ComPtr;
+using win32::ProcessInformation;
+
+std::wstring DescribeError(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (length != 0 && buffer != nullptr) text.assign(buffer, length);
+    if (buffer != nullptr) ::LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+    if (text.empty()) {
+        // No text for this code: show the code itself, as Windows does ("0x0000007B").
+        static constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+        text = L"0x";
+        for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(code >> shift) & 0xF];
+    }
+    return text;
+}
+
+namespace {
+
+// Takes the error code before anything else can overwrite it.
+PlatformError LastError() {
+    const DWORD code = ::GetLastError();
+    return PlatformError{DescribeError(code)};
+}
+
+PlatformError HresultError(HRESULT hr) { return PlatformError{DescribeError(static_cast<DWORD>(hr))}; }
+
+// Attribute bits the file system keeps by itself; SetFileAttributesW must not be handed them.
+constexpr DWORD kAttributesNotSettable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
+                                         FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_SPARSE_FILE |
+                                         FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_COMPRESSED |
+                                         FILE_ATTRIBUTE_ENCRYPTED;
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+Result<std::wstring> Win32Platform::SystemFolder() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const UINT length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+        if (length == 0) return LastError();
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1);  // too small: length is the size needed
+    }
+}
+
+Result<std::wstring> Win32Platform::ProgramFolder() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    DWORD length = 0;
+    for (;;) {
+        length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return LastError();
+        // A full buffer means the path was cut short.
+        if (length < buffer.size()) break;
+        buffer.resize(buffer.size() * 2);
+    }
+    std::wstring folder(buffer.data(), length);
+    const auto slash = folder.find_last_of(L'\\');
+    if (slash != std::wstring::npos) folder.erase(slash);
+    // A drive root keeps its backslash: "D:" alone would mean the drive's current folder.
+    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
+    return folder;
+}
+
+Result<bool> Win32Platform::FolderExists(const std::wstring& path) {
+    AnswerPending();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+Status Win32Platform::CreateFolder(const std::wstring& path) {
+    AnswerPending();
+    if (!::CreateDirectoryW(path.c_str(), nullptr)) return LastError();
+    return Done{};
+}
+
+Result<bool> Win32Platform::FileExists(const std::wstring& path) {
+    AnswerPending();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+Result<std::uint32_t> Win32Platform::GetAttributes(const std::wstring& path) {
+    AnswerPending();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+    // FILE_ATTRIBUTE_NORMAL stands for "no bits set"; callers see that as 0.
+    return static_cast<std::uint32_t>(attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+}
+
+Status Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
+    AnswerPending();
+    DWORD value = attributes & ~kAttributesNotSettable;
+    if (value == 0) value = FILE_ATTRIBUTE_NORMAL;
+    if (!::SetFileAttributesW(path.c_str(), value)) return LastError();
+    return Done{};
+}
+
+Status Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
+    AnswerPending();
+    std::wstring target = destination;
+    if (!target.empty() && target.back() == L'\\') target += FileNameOf(source);
+    if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) return LastError();
+    return Done{};
+}
+
+Status Win32Platform::DeleteFileForce(const std::wstring& path) {
+    AnswerPending();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        DWORD cleared = attributes & ~(FILE_ATTRIBUTE_READONLY | kAttributesNotSettable);
+        if (cleared == 0) cleared = FILE_ATTRIBUTE_NORMAL;
+        if (!::SetFileAttributesW(path.c_str(), cleared)) return LastError();
+    }
+    if (!::DeleteFileW(path.c_str())) return LastError();
+    return Done{};
+}
+
+Result<std::uint32_t> Win32Platform::StartProgram(const std::wstring& command_line) {
+    AnswerPending();
+    // CreateProcessW may write into the command line, so it gets a copy of its own.
+    std::vector<wchar_t> writable(command_line.begin(), command_line.end());
+    writable.push_back(L'\0');
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNOACTIVATE;  // a normal window that leaves the focus with us
+
+    ProcessInformation process;
+    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          process.put())) {
+        return LastError();
+    }
+    // Started and let go: nobody waits for it, so its handles are closed at once.
+    return static_cast<std::uint32_t>(process.process_id());
+}
+
+void AnswerPending() {
+    // Often enough for a window that is never taken for hung; rarely enough not to slow the install, since
+    // every peek is a trip to the window system.
+    static ULONGLONG last = 0;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - last < 15) return;
+    last = now;
+    MSG message;
+    // Any peek runs the messages other programs have sent us and are waiting on.
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    // Paint what changed (the progress bar), a bounded number of times.
+    for (int i = 0; i < 16 && ::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i) {
+        ::DispatchMessageW(&message);
+    }
+}
+
+bool IsUserInputMessage(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+Result<WaitResult> Win32Platform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ProcessInformation process;
+    if (!::CreateProcessW(application.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          process.put())) {
+        return WaitResult::NotStarted;
+    }
+
+    // Our windows keep painting and answering sent messages while we wait, so Windows never marks them
+    // as hung; user input is dropped so that nothing can be clicked or closed meanwhile.
+    const ULONGLONG start = ::GetTickCount64();
+    bool quit_seen = false;
+    WPARAM quit_code = 0;
+    WaitResult result = WaitResult::Failed;
+    const HANDLE handle = process.process();
+    for (;;) {
+        DWORD remaining = INFINITE;
+        if (timeout_ms != INFINITE) {
+            const ULONGLONG elapsed = ::GetTickCount64() - start;
+            remaining = elapsed >= timeout_ms ? 0 : static_cast<DWORD>(timeout_ms - elapsed);
+        }
+        const DWORD wait = ::MsgWaitForMultipleObjectsEx(1, &handle, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (wait == WAIT_OBJECT_0) {
+            result = WaitResult::Finished;
+            break;
+        }
+        if (wait == WAIT_TIMEOUT) {
+            result = WaitResult::TimedOut;
+            break;
+        }
+        if (wait != WAIT_OBJECT_0 + 1) {
+            result = WaitResult::Failed;
+            break;
+        }
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit_seen = true;
+                quit_code = message.wParam;
+                continue;
+            }
+            if (IsUserInputMessage(message.message)) continue;
+            ::DispatchMessageW(&message);
+        }
+        // Messages may have kept us past the limit; the next wait then only checks the process.
+    }
+    // The quit request belongs to the caller's message loop.
+    if (quit_seen) ::PostQuitMessage(static_cast<int>(quit_code));
+    return result;
+}
+
+std::optional<std::wstring> Win32Platform::ShellFolder(int folder_id) {
+    AnswerPending();
+    wchar_t buffer[MAX_PATH] = {};
+    const HRESULT hr = win32::ShellFolderPath(Owner(), folder_id, SHGFP_TYPE_CURRENT, buffer);
+    if (FAILED(hr) || buffer[0] == L'\0') return std::nullopt;
+    return std::wstring(buffer);
+}
+
+Status Win32Platform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
+    AnswerPending();
+    ComInitGuard com;
+    if (!com.usable()) return HresultError(com.result());
+
+    ComPtr<IShellLinkW> link;
+    // The identifiers are spelled out here: the uuid library would bring every identifier Windows has.
+    static constexpr CLSID kShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+    HRESULT hr = win32::ComCreateInstance(kShellLink, __uuidof(IShellLinkW), link.put_void());
+    if (SUCCEEDED(hr)) hr = link->SetPath(shortcut.target_path.c_str());
+    if (SUCCEEDED(hr)) hr = link->SetShowCmd(shortcut.window_style);
+    if (SUCCEEDED(hr)) hr = link->SetIconLocation(shortcut.icon_location.c_str(), shortcut.icon_index);
+    if (SUCCEEDED(hr)) hr = link->SetDescription(shortcut.description.c_str());
+    if (SUCCEEDED(hr)) hr = link->SetWorkingDirectory(shortcut.working_directory.c_str());
+
+    ComPtr<IPersistFile> file;
+    if (SUCCEEDED(hr)) hr = link.query(file);
+    if (SUCCEEDED(hr)) hr = file->Save(path.c_str(), TRUE);
+    if (FAILED(hr)) return HresultError(hr);
+    return Done{};
+}
+
+Result<int> Win32Platform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
+    const HWND owner_window = Owner();
+    // Owned by the window on screen, the box is modal for the program. Without an owner (before the menu
+    // first shows) it still has to block every window of the program.
+    UINT style = static_cast<UINT>(code);
+    if (owner_window == nullptr) style |= MB_TASKMODAL;
+    const int answer = ::MessageBoxW(owner_window, text.c_str(), title.c_str(), style);
+    if (answer == 0) return LastError();
+    return answer;
+}
+
+}  // namespace setup

@@ -1,0 +1,55 @@
+// The platform interface on Windows, through the Unicode Win32 API.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/platform.h"
+
+namespace setup {
+
+class Win32Platform : public Platform {
+public:
+    // The window that owns message boxes and shell-folder lookups: the GUI points this at its visible
+    // window. Unset or returning null means no owner.
+    std::function<HWND()> owner;
+
+    Result<std::wstring> SystemFolder() override;
+    Result<std::wstring> ProgramFolder() override;
+    Result<bool> FolderExists(const std::wstring& path) override;
+    Status CreateFolder(const std::wstring& path) override;
+    Result<bool> FileExists(const std::wstring& path) override;
+    Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
+    Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
+    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
+    Status DeleteFileForce(const std::wstring& path) override;
+
+    Result<std::uint32_t> StartProgram(const std::wstring& command_line) override;
+    Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
+
+    std::optional<std::wstring> ShellFolder(int folder_id) override;
+    Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
+
+    Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
+
+private:
+    HWND Owner() const { return owner ? owner() : nullptr; }
+};
+
+// The system's text for a Win32 error code or an HRESULT, without the trailing line break. Never empty:
+// a code the system has no text for is given in hexadecimal.
+std::wstring DescribeError(DWORD code);
+
+// Between the install's operations, which run on the user-interface thread: answers the messages other
+// programs are waiting on and repaints, so the window is never taken for hung. Takes no user input.
+void AnswerPending();
+
+// True for the keyboard and mouse messages (client and non-client area) that a responsive wait drops, so
+// the user cannot act on a window while the program waits.
+bool IsUserInputMessage(UINT message);
+
+}  // namespace setup

@@ -1,0 +1,17 @@
+// The program's three windows, one instance each for the whole run, and the services they share.
+#pragma once
+
+#include "core/platform.h"
+
+namespace setup {
+
+class Form;
+
+struct Forms {
+    Form* frmMain = nullptr;     // the setup menu, the start-up window
+    Form* frmKyodaku = nullptr;  // the terms agreement
+    Form* frmRudIze = nullptr;   // the setup progress window
+    Platform* platform = nullptr;
+};
+
+}  // namespace setup
