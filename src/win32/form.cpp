@@ -4,13 +4,15 @@
 
 #include <algorithm>
 
+#include "core/resources.h"
+#include "win32/win32_platform.h"
+
 namespace setup {
 
 namespace {
 
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;  // fixed size, no min/max
 constexpr DWORD kFormExStyle = 0;
-constexpr int kIconResource = 1;
 
 COLORREF ToColorRef(std::uint32_t colour) { return static_cast<COLORREF>(colour); }  // both are 0x00BBGGRR
 
@@ -34,6 +36,12 @@ RECT FrameForClient(int width, int height, int dpi) {
     return rect;
 }
 
+// The DPI of the whole screen, which is every window's before Windows 10 1607.
+int SystemDpi() {
+    const win32::ScreenDc screen(GetDC(nullptr));
+    return GetDeviceCaps(screen.get(), LOGPIXELSY);
+}
+
 LOGFONTW DefaultFont(int dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
@@ -41,10 +49,7 @@ LOGFONTW DefaultFont(int dpi) {
     static const auto for_dpi = UserProc<ParametersForDpi>("SystemParametersInfoForDpi");
     if (for_dpi && for_dpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) return metrics.lfMessageFont;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    HDC screen = GetDC(nullptr);
-    const int system_dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, system_dpi);
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
     return metrics.lfMessageFont;
 }
 
@@ -52,7 +57,7 @@ LOGFONTW DefaultFont(int dpi) {
 // They never overlap anything but the panels behind them, so the rest keep their front-to-back order after them.
 std::vector<const Control*> CreationOrder(const WindowDesign& design) {
     std::vector<const Control*> order;
-    for (int i = 0; i < design.control_count; ++i) order.push_back(&design.controls[i]);
+    for (const Control& control : design.controls) order.push_back(&control);
     std::stable_sort(order.begin(), order.end(), [](const Control* a, const Control* b) {
         const bool fa = TakesFocus(a->kind), fb = TakesFocus(b->kind);
         if (fa != fb) return fa;
@@ -69,10 +74,7 @@ int WindowDpi(HWND hwnd) {
     if (for_window && hwnd) {
         if (UINT dpi = for_window(hwnd)) return static_cast<int>(dpi);
     }
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
+    return SystemDpi();
 }
 
 void EndProgram() { ExitProcess(0); }
@@ -81,22 +83,28 @@ Form::Form(const WindowDesign& design) : design_(design) {}
 
 Form::~Form() {
     if (hwnd_) DestroyWindow(hwnd_);
-    for (auto& [key, font] : fonts_) DeleteObject(font);
-    for (auto& [colour, brush] : brushes_) DeleteObject(brush);
-    for (auto& [id, picture] : pictures_) DeleteObject(picture);
 }
 
-void Form::Load() {
-    if (hwnd_) return;
-    Create();
+Status Form::Load() {
+    if (hwnd_) return Done{};
+    const Status created = Create();
+    if (!created.ok()) {
+        if (hwnd_) DestroyWindow(hwnd_);
+        hwnd_ = nullptr;
+        children_.clear();
+        return created;
+    }
     Form_Load();
+    return Done{};
 }
 
-void Form::Show() {
-    Load();
+Status Form::Show() {
+    const Status loaded = Load();
+    if (!loaded.ok()) return loaded;
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
     SetActiveWindow(hwnd_);
+    return Done{};
 }
 
 void Form::Hide() {
@@ -110,6 +118,10 @@ void Form::Unload() {
     hwnd_ = nullptr;
 }
 
+void Form::SwitchTo(Form& next) {
+    if (next.Show().ok()) Hide();
+}
+
 bool Form::IsVisible() const { return hwnd_ && IsWindowVisible(hwnd_); }
 
 HWND Form::Child(int id) const {
@@ -121,7 +133,7 @@ void Form::SetCaption(const std::wstring& text) { SetWindowTextW(hwnd_, text.c_s
 
 void Form::SetText(int id, const std::wstring& text) { SetWindowTextW(Child(id), text.c_str()); }
 
-void Form::Create() {
+Status Form::Create() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof(window_class);
@@ -129,9 +141,9 @@ void Form::Create() {
         window_class.cbSize = sizeof(window_class);
         window_class.lpfnWndProc = WindowProc;
         window_class.hInstance = instance;
-        window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+        window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
                                                            GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-        window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+        window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
                                                              GetSystemMetrics(SM_CXSMICON),
                                                              GetSystemMetrics(SM_CYSMICON), 0));
         window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -144,6 +156,7 @@ void Form::Create() {
     const std::wstring class_name(design_.class_name), caption(design_.caption);
     hwnd_ = CreateWindowExW(kFormExStyle, class_name.c_str(), caption.c_str(), kFormStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+    if (!hwnd_) return LastError();
 
     for (const Control* control : CreationOrder(design_)) {
         const std::wstring text(control->text);
@@ -175,11 +188,12 @@ void Form::Create() {
         }
         HWND child = CreateWindowExW(0, window_class_name, text.c_str(), style, 0, 0, 0, 0, hwnd_,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id)), instance, nullptr);
+        if (!child) return LastError();
         SetWindowTextW(child, text.c_str());  // the name UI automation reads, images included
         children_[control->id] = child;
-        if (control->kind == ControlKind::Image && control->resource) {
-            pictures_[control->id] = static_cast<HBITMAP>(
-                LoadImageW(instance, MAKEINTRESOURCEW(control->resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        if (control->kind == ControlKind::Image && control->picture) {
+            pictures_[control->id].reset(static_cast<HBITMAP>(
+                LoadImageW(instance, MAKEINTRESOURCEW(control->picture), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
         }
         if (control->kind == ControlKind::ProgressBar) SendMessageW(child, PBM_SETRANGE32, 0, 100);
     }
@@ -201,32 +215,22 @@ void Form::Create() {
         }
     }
     MarkDefault(last_focus_);
+    return Done{};
 }
 
 void Form::LayOut(int dpi) {
-    for (int i = 0; i < design_.control_count; ++i) {
-        const Control& control = design_.controls[i];
-        HWND child = Child(control.id);
-        RECT rect{TwipsToPixels(control.left, dpi), TwipsToPixels(control.top, dpi),
-                  TwipsToPixels(control.left + control.width, dpi), TwipsToPixels(control.top + control.height, dpi)};
-        // A transparent control fills itself with the colour of the panel it lies on; where it reaches past
-        // the panel it would paint over the panel's border, so it ends inside the border.
-        if (const Control* panel = control.back_colour == kNoColour ? ControlBehind(design_, control) : nullptr) {
-            const RECT inner{TwipsToPixels(panel->left, dpi) + 1, TwipsToPixels(panel->top, dpi) + 1,
-                             TwipsToPixels(panel->left + panel->width, dpi) - 1,
-                             TwipsToPixels(panel->top + panel->height, dpi) - 1};
-            IntersectRect(&rect, &rect, &inner);
-        }
-        SetWindowPos(child, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+    for (const Control& control : design_.controls) {
+        const PixelRect rect = ControlBounds(design_, control, dpi);
+        SetWindowPos(Child(control.id), nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.font, dpi)), TRUE);
+        SendMessageW(Child(control.id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(control.font, dpi)), TRUE);
     }
 }
 
 HFONT Form::FontFor(const Font& font, int dpi) {
     const FontKey key{std::wstring(font.face), static_cast<int>(font.points * 100), font.bold, font.italic, dpi};
     auto it = fonts_.find(key);
-    if (it != fonts_.end()) return it->second;
+    if (it != fonts_.end()) return it->second.get();
     LOGFONTW description = DefaultFont(dpi);
     if (!font.face.empty()) {
         description = LOGFONTW{};
@@ -240,23 +244,19 @@ HFONT Form::FontFor(const Font& font, int dpi) {
     } else if (font.points > 0) {
         description.lfHeight = -PointsToPixels(font.points, dpi);
     }
-    HFONT handle = CreateFontIndirectW(&description);
-    fonts_[key] = handle;
-    return handle;
+    return fonts_.emplace(key, win32::UniqueFont(CreateFontIndirectW(&description))).first->second.get();
 }
 
 HBRUSH Form::BrushFor(std::uint32_t colour) {
     auto it = brushes_.find(colour);
-    if (it != brushes_.end()) return it->second;
-    HBRUSH brush = CreateSolidBrush(ToColorRef(colour));
-    brushes_[colour] = brush;
-    return brush;
+    if (it != brushes_.end()) return it->second.get();
+    return brushes_.emplace(colour, win32::UniqueBrush(CreateSolidBrush(ToColorRef(colour)))).first->second.get();
 }
 
 const Control* Form::ControlOf(HWND child) const {
     const int id = GetDlgCtrlID(child);
-    for (int i = 0; i < design_.control_count; ++i) {
-        if (design_.controls[i].id == id) return &design_.controls[i];
+    for (const Control& control : design_.controls) {
+        if (control.id == id) return &control;
     }
     return nullptr;
 }
@@ -268,22 +268,21 @@ void Form::DrawImage(const DRAWITEMSTRUCT& item) {
     auto it = pictures_.find(control->id);
     if (it == pictures_.end() || !it->second) return;
     BITMAP info{};
-    GetObjectW(it->second, sizeof(info), &info);
-    HDC source = CreateCompatibleDC(item.hDC);
-    HGDIOBJ old = SelectObject(source, it->second);
+    GetObjectW(it->second.get(), sizeof(info), &info);
+    const win32::UniqueMemoryDc source(CreateCompatibleDC(item.hDC));
+    const HGDIOBJ old = SelectObject(source.get(), it->second.get());
     SetStretchBltMode(item.hDC, HALFTONE);
     SetBrushOrgEx(item.hDC, 0, 0, nullptr);
     StretchBlt(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right - item.rcItem.left,
-               item.rcItem.bottom - item.rcItem.top, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-    SelectObject(source, old);
-    DeleteDC(source);
+               item.rcItem.bottom - item.rcItem.top, source.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(source.get(), old);
 }
 
 // Without a default button, the focused button is the one Enter presses: draw it so.
 void Form::MarkDefault(HWND focused) {
-    for (int i = 0; i < design_.control_count; ++i) {
-        if (design_.controls[i].kind != ControlKind::Button) continue;
-        HWND button = Child(design_.controls[i].id);
+    for (const Control& control : design_.controls) {
+        if (control.kind != ControlKind::Button) continue;
+        HWND button = Child(control.id);
         const DWORD style = button == focused ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
         SendMessageW(button, BM_SETSTYLE, style | BS_NOTIFY, TRUE);
     }
@@ -379,7 +378,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_CLOSE:
             if (!RefusesClose()) Unload();
             return 0;
-        case 0x02E0: {  // WM_DPICHANGED: take the suggested rectangle, then lay the controls out again
+        case WM_DPICHANGED: {  // take the suggested rectangle, then lay the controls out again
             dpi_ = HIWORD(wparam);
             const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
             SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "core/design/layout.h"
+#include "core/platform.h"
+#include "win32/handles.h"
 
 namespace setup {
 
@@ -25,15 +27,19 @@ public:
     Form& operator=(const Form&) = delete;
 
     // Creates the window and its controls the first time and runs Form_Load once; later calls do nothing.
-    void Load();
-    // Loads if needed, then makes the window visible, modeless and active.
-    void Show();
+    // A window the system cannot create is not loaded (nothing of it is left), and Form_Load does not run.
+    Status Load();
+    // Loads if needed, then makes the window visible, modeless and active. A window that cannot be loaded
+    // is not shown, so its caller keeps its own window on screen.
+    Status Show();
     // Makes the window invisible; it keeps everything it shows.
     void Hide();
     // Runs Form_Unload, then destroys the window.
     void Unload();
+    // Shows `next`, then hides this window, so that one window is always on screen. When `next` cannot be
+    // shown, this window stays as it is.
+    void SwitchTo(Form& next);
 
-    bool IsLoaded() const { return hwnd_ != nullptr; }
     bool IsVisible() const;
     HWND hwnd() const { return hwnd_; }
     HWND Child(int id) const;
@@ -60,7 +66,7 @@ protected:
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
-    void Create();
+    Status Create();
     void LayOut(int dpi);
     HFONT FontFor(const Font& font, int dpi);
     HBRUSH BrushFor(std::uint32_t colour);
@@ -69,14 +75,14 @@ private:
     void MarkDefault(HWND focused);
 
     const WindowDesign& design_;
-    HWND hwnd_ = nullptr;
+    std::map<int, win32::UniqueBitmap> pictures_;
+    using FontKey = std::tuple<std::wstring, int, bool, bool, int>;  // face, points x 100, bold, italic, dpi
+    std::map<FontKey, win32::UniqueFont> fonts_;
+    std::map<std::uint32_t, win32::UniqueBrush> brushes_;
+    HWND hwnd_ = nullptr;  // destroyed by Unload or ~Form, before what it draws with
     HWND last_focus_ = nullptr;
     int dpi_ = 96;
-    std::map<int, HWND> children_;
-    std::map<int, HBITMAP> pictures_;
-    using FontKey = std::tuple<std::wstring, int, bool, bool, int>;  // face, points x 100, bold, italic, dpi
-    std::map<FontKey, HFONT> fonts_;
-    std::map<std::uint32_t, HBRUSH> brushes_;
+    std::map<int, HWND> children_;  // destroyed with the window
 };
 
 // Stops the whole program at once: no further handler of any window runs.

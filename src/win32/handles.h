@@ -1,4 +1,4 @@
-// Owners for Win32 handles, registry keys, GDI objects and COM pointers.
+// Owners for Win32 handles, GDI objects, device contexts and COM pointers.
 //
 // One move-only template with a traits type per kind of resource. The traits say what "none" is: most
 // handles use null, but file handles use INVALID_HANDLE_VALUE, and the two must never be mixed up.
@@ -61,12 +61,6 @@ struct FileHandleTraits {
     static void close(type h) noexcept { ::CloseHandle(h); }
 };
 
-struct RegKeyTraits {
-    using type = HKEY;
-    static type none() noexcept { return nullptr; }
-    static void close(type h) noexcept { ::RegCloseKey(h); }
-};
-
 template <typename T>
 struct GdiObjectTraits {
     using type = T;
@@ -74,12 +68,27 @@ struct GdiObjectTraits {
     static void close(type h) noexcept { ::DeleteObject(h); }
 };
 
+// A device context of our own (CreateCompatibleDC).
+struct MemoryDcTraits {
+    using type = HDC;
+    static type none() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::DeleteDC(h); }
+};
+
+// The screen's device context (GetDC of no window), given back rather than deleted.
+struct ScreenDcTraits {
+    using type = HDC;
+    static type none() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::ReleaseDC(nullptr, h); }
+};
+
 using UniqueHandle = Owned<NullHandleTraits>;
 using UniqueFileHandle = Owned<FileHandleTraits>;
-using UniqueHKey = Owned<RegKeyTraits>;
 using UniqueFont = Owned<GdiObjectTraits<HFONT>>;
 using UniqueBrush = Owned<GdiObjectTraits<HBRUSH>>;
 using UniqueBitmap = Owned<GdiObjectTraits<HBITMAP>>;
+using UniqueMemoryDc = Owned<MemoryDcTraits>;
+using ScreenDc = Owned<ScreenDcTraits>;
 
 // What CreateProcessW fills in: closes the process handle, then the thread handle.
 class ProcessInformation {

@@ -34,13 +34,12 @@ std::wstring DescribeError(DWORD code) {
     return text;
 }
 
-namespace {
-
-// Takes the error code before anything else can overwrite it.
 PlatformError LastError() {
-    const DWORD code = ::GetLastError();
+    const DWORD code = ::GetLastError();  // before anything else can overwrite it
     return PlatformError{DescribeError(code)};
 }
+
+namespace {
 
 PlatformError HresultError(HRESULT hr) { return PlatformError{DescribeError(static_cast<DWORD>(hr))}; }
 

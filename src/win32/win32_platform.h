@@ -43,6 +43,8 @@ private:
 // The system's text for a Win32 error code or an HRESULT, without the trailing line break. Never empty:
 // a code the system has no text for is given in hexadecimal.
 std::wstring DescribeError(DWORD code);
+// The failure of the Win32 call that has just failed, described.
+PlatformError LastError();
 
 // Between the install's operations, which run on the user-interface thread: answers the messages other
 // programs are waiting on and repaints, so the window is never taken for hung. Takes no user input.

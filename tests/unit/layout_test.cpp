@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "core/design/agreement_design.h"
+#include "core/design/menu_design.h"
+#include "core/design/progress_design.h"
+
 namespace setup {
 namespace {
 
@@ -27,13 +33,67 @@ TEST(PointsToPixels, RoundsFontHeights) {
 
 TEST(ColourBehind, TransparentLabelTakesThePanelItLiesOn) {
     const Control controls[] = {
-        {1, L"inside", ControlKind::Label, L"", 100, 100, 50, 50, kDefaultFont, 0},
-        {2, L"outside", ControlKind::Label, L"", 1000, 100, 50, 50, kDefaultFont, 1},
-        {3, L"panel", ControlKind::Panel, L"", 60, 60, 500, 500, kDefaultFont, 2, 0, 0xFFFFFF},
+        {.id = 1, .left = 100, .top = 100, .width = 50, .height = 50},
+        {.id = 2, .left = 1000, .top = 100, .width = 50, .height = 50},
+        {.id = 3, .kind = ControlKind::Panel, .left = 60, .top = 60, .width = 500, .height = 500,
+         .back_colour = 0xFFFFFF},
     };
-    const WindowDesign design{L"c", L"", 2000, 2000, 0, 0, 0xFFC0C0, controls, 3};
+    const WindowDesign design{.client_width = 2000, .client_height = 2000, .back_colour = 0xFFC0C0,
+                              .controls = controls};
     EXPECT_EQ(ColourBehind(design, controls[0]), 0xFFFFFFu);
     EXPECT_EQ(ColourBehind(design, controls[1]), 0xFFC0C0u);
+}
+
+// The program's three windows as it lays them out.
+struct Window {
+    const char* name;
+    const WindowDesign& design;
+};
+const Window kWindows[] = {
+    {"frmMain", menu_design::kDesign},
+    {"frmKyodaku", agreement_design::kDesign},
+    {"frmRudIze", progress_design::kDesign},
+};
+
+TEST(WindowDesigns, IdsAndTabOrdersAreUnique) {
+    for (const Window& window : kWindows) {
+        SCOPED_TRACE(window.name);
+        std::set<int> ids, tabs;
+        for (const Control& control : window.design.controls) {
+            EXPECT_TRUE(ids.insert(control.id).second) << "id " << control.id << " twice";
+            EXPECT_TRUE(tabs.insert(control.tab_index).second) << "tab index " << control.tab_index << " twice";
+        }
+    }
+}
+
+TEST(WindowDesigns, EveryControlLiesInsideTheClientArea) {
+    for (const Window& window : kWindows) {
+        for (int dpi : {96, 144, 192}) {
+            SCOPED_TRACE(testing::Message() << window.name << " at " << dpi << " dpi");
+            const int width = TwipsToPixels(window.design.client_width, dpi);
+            const int height = TwipsToPixels(window.design.client_height, dpi);
+            for (const Control& control : window.design.controls) {
+                const PixelRect r = ControlBounds(window.design, control, dpi);
+                EXPECT_TRUE(0 <= r.left && r.left < r.right && r.right <= width && 0 <= r.top && r.top < r.bottom &&
+                            r.bottom <= height)
+                    << control.id << " at (" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom
+                    << ") in " << width << " x " << height;
+            }
+        }
+    }
+}
+
+TEST(ControlBounds, LabelReachingPastItsPanelEndsInsideThePanelsBorder) {
+    // The menu's Label4 reaches 15 twips past the right edge of the white panel behind it.
+    const Control& label = menu_design::kControls[8];
+    ASSERT_EQ(label.id, menu_design::kLabel4);
+    const PixelRect r = ControlBounds(menu_design::kDesign, label, 96);
+    EXPECT_EQ(r.left, 292);
+    EXPECT_EQ(r.right, 567);  // the panel's right edge at 568, less its border
+    EXPECT_EQ(r.bottom, 333);
+    // A control of its own colour is where the design puts it.
+    const PixelRect panel = ControlBounds(menu_design::kDesign, menu_design::kControls[10], 96);
+    EXPECT_EQ(panel.right, 568);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "core/design/layout.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace setup {
@@ -14,8 +15,7 @@ int PointsToPixels(double points, int dpi) { return static_cast<int>(std::lround
 const Control* ControlBehind(const WindowDesign& design, const Control& control) {
     // Rows run front to back: only rows after this one lie behind it.
     bool behind = false;
-    for (int i = 0; i < design.control_count; ++i) {
-        const Control& other = design.controls[i];
+    for (const Control& other : design.controls) {
         if (&other == &control) {
             behind = true;
             continue;
@@ -33,6 +33,22 @@ const Control* ControlBehind(const WindowDesign& design, const Control& control)
 std::uint32_t ColourBehind(const WindowDesign& design, const Control& control) {
     const Control* behind = ControlBehind(design, control);
     return behind ? behind->back_colour : design.back_colour;
+}
+
+PixelRect ControlBounds(const WindowDesign& design, const Control& control, int dpi) {
+    PixelRect rect{TwipsToPixels(control.left, dpi), TwipsToPixels(control.top, dpi),
+                   TwipsToPixels(control.left + control.width, dpi), TwipsToPixels(control.top + control.height, dpi)};
+    if (control.back_colour != kNoColour) return rect;
+    const Control* panel = ControlBehind(design, control);
+    if (!panel) return rect;
+    const PixelRect inner{TwipsToPixels(panel->left, dpi) + 1, TwipsToPixels(panel->top, dpi) + 1,
+                          TwipsToPixels(panel->left + panel->width, dpi) - 1,
+                          TwipsToPixels(panel->top + panel->height, dpi) - 1};
+    rect = {std::max(rect.left, inner.left), std::max(rect.top, inner.top), std::min(rect.right, inner.right),
+            std::min(rect.bottom, inner.bottom)};
+    // Nothing left of it: an empty rectangle, as the system's own intersection gives.
+    if (rect.left >= rect.right || rect.top >= rect.bottom) rect = {0, 0, 0, 0};
+    return rect;
 }
 
 }  // namespace setup

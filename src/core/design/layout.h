@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace setup {
@@ -17,13 +18,13 @@ enum class ControlKind {
 };
 
 struct Font {
-    std::wstring_view face;  // empty: the platform's default window font
-    double points;
-    bool bold;
-    bool italic;
+    std::wstring_view face = {};  // empty: the platform's default window font
+    double points = 0;       // 0 with an empty face: the default font's own size
+    bool bold = false;
+    bool italic = false;
 };
 
-inline constexpr Font kDefaultFont{L"", 0, false, false};
+inline constexpr Font kDefaultFont{};
 inline constexpr std::wstring_view kGothic = L"ＭＳ Ｐゴシック";
 
 inline constexpr std::uint32_t kNoColour = 0xFFFFFFFFu;
@@ -31,27 +32,26 @@ inline constexpr std::uint32_t kNoColour = 0xFFFFFFFFu;
 enum class Align { Left, Centre };
 
 struct Control {
-    int id;                 // child-window id, unique within the window
-    std::wstring_view name;
-    ControlKind kind;
-    std::wstring_view text;  // caption at creation
-    int left, top, width, height;  // twips, relative to the client area
-    Font font;
-    int tab_index;           // order of Tab among the controls that take focus
+    int id = 0;  // child-window id, unique within the window
+    std::wstring_view name = {};
+    ControlKind kind = ControlKind::Label;
+    std::wstring_view text = {};  // caption at creation
+    int left = 0, top = 0, width = 0, height = 0;  // twips, relative to the client area
+    Font font = kDefaultFont;
+    int tab_index = 0;                    // order of Tab; unique within the window
     std::uint32_t text_colour = 0x000000;
     std::uint32_t back_colour = kNoColour;  // kNoColour: transparent over whatever lies behind
     Align align = Align::Left;
-    int resource = 0;        // picture resource of an Image
+    int picture = 0;  // picture resource of an Image
 };
 
 struct WindowDesign {
-    std::wstring_view class_name;
-    std::wstring_view caption;  // design-time caption, replaced when the window loads
-    int client_width, client_height;  // twips
-    int left, top;                    // design position of the client area, twips
-    std::uint32_t back_colour;
-    const Control* controls;          // front-most first
-    int control_count;
+    std::wstring_view class_name = {};
+    std::wstring_view caption = {};  // design-time caption, replaced when the window loads
+    int client_width = 0, client_height = 0;  // twips
+    int left = 0, top = 0;                    // design position of the client area, twips
+    std::uint32_t back_colour = 0;
+    std::span<const Control> controls = {};  // front-most first
 };
 
 inline constexpr int kTwipsPerInch = 1440;
@@ -65,8 +65,17 @@ int PointsToPixels(double points, int dpi);
 // null when it lies on the window itself.
 const Control* ControlBehind(const WindowDesign& design, const Control& control);
 
-// The colour behind a transparent control: the back colour of the nearest opaque control behind it that holds its centre,
-// or the window's own back colour.
+// The colour behind a transparent control: the back colour of the nearest opaque control behind it that holds
+// its centre, or the window's own back colour.
 std::uint32_t ColourBehind(const WindowDesign& design, const Control& control);
+
+// A rectangle in pixels: left and top inside, right and bottom just outside.
+struct PixelRect {
+    int left, top, right, bottom;
+};
+
+// Where a control lies in its window's client area at `dpi`. A transparent control that lies on a panel ends
+// inside the panel's one-pixel border: it fills itself with the panel's colour and would paint over the border.
+PixelRect ControlBounds(const WindowDesign& design, const Control& control, int dpi);
 
 }  // namespace setup
