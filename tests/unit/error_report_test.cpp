@@ -65,13 +65,5 @@ TEST(ErrorModes, ReportThatCannotBeShownStillStopsTheRegionQuietly) {
     EXPECT_TRUE(fake.messages.empty());
 }
 
-TEST(ErrorModes, IgnoredSkipsOneOperationSilently) {
-    FakePlatform fake;
-    EXPECT_FALSE(Ignored(fake.DeleteFileForce(L"C:\\missing.txt")));
-    fake.AddFile(L"C:\\present.txt");
-    EXPECT_TRUE(Ignored(fake.DeleteFileForce(L"C:\\present.txt")));
-    EXPECT_TRUE(fake.messages.empty());
-}
-
 }  // namespace
 }  // namespace setup

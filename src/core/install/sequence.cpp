@@ -10,33 +10,30 @@ std::wstring FailureText() { return std::wstring(kProductName) + L"のセット�
 
 namespace {
 
-// The sequence up to its completion. False when a step failed or the tick's own trapped region reported one.
+// The sequence up to its completion message. False when a step failed or the message could not be shown,
+// which the tick's own trapped region has reported.
 bool RunToCompletion(ProgressView& view, InstallSteps& steps, Platform& platform, Trap& trap) {
     // First, so that a message box shown by a step cannot let a second tick start the sequence again.
-    if (!trap.Check(view.DisableTimer())) return false;
+    view.DisableTimer();
     for (const Milestone& milestone : kMilestones) {
-        if (!trap.Check(view.SetProgress(milestone.value))) return false;
+        view.SetProgress(milestone.value);
         // A step that fails has told the user why; the bar keeps its milestone.
         if (!(steps.*milestone.step)()) return false;
     }
-    return trap.Check(view.SetProgress(kProgressComplete)) &&
-           trap.Check(platform.ShowMessage(CompletionText(), kMbInformation, std::wstring(kMessageTitle))) &&
-           trap.Check(view.ShowMenu()) && trap.Check(view.HideSelf());
+    view.SetProgress(kProgressComplete);
+    return trap.Check(platform.ShowMessage(CompletionText(), kMbInformation, std::wstring(kMessageTitle)));
 }
 
 }  // namespace
 
-SequenceOutcome RunInstallSequence(ProgressView& view, InstallSteps& steps, Platform& platform) {
+void RunInstallSequence(ProgressView& view, InstallSteps& steps, Platform& platform) {
     // Nothing is above this tick to take a failure: from here on the way back to the menu is all that counts.
     Trap trap(platform, kLocSequence);
-    if (RunToCompletion(view, steps, platform, trap)) return SequenceOutcome::Completed;
-    if (trap.reported()) Ignored(view.SetProgress(0));
-
-    // Failure section: nothing here may stop the way back to the menu.
-    Ignored(platform.ShowMessage(FailureText(), kMbInformation, std::wstring(kMessageTitle)));
-    Ignored(view.ShowMenu());
-    Ignored(view.HideSelf());
-    return SequenceOutcome::Failed;
+    if (!RunToCompletion(view, steps, platform, trap)) {
+        if (trap.reported()) view.SetProgress(0);
+        Ignored(platform.ShowMessage(FailureText(), kMbInformation, std::wstring(kMessageTitle)));
+    }
+    view.ReturnToMenu();
 }
 
 }  // namespace setup

@@ -27,20 +27,17 @@ inline constexpr int kProgressComplete = 100;
 std::wstring CompletionText();
 std::wstring FailureText();
 
-// What the sequence needs of the progress window. A failure of any of these is reported as the sequence's
-// own error.
+// What the sequence needs of the progress window.
 class ProgressView {
 public:
     virtual ~ProgressView() = default;
-    virtual Status DisableTimer() = 0;
-    virtual Status SetProgress(int value) = 0;
-    virtual Status ShowMenu() = 0;
-    virtual Status HideSelf() = 0;
+    virtual void DisableTimer() = 0;
+    virtual void SetProgress(int value) = 0;
+    // Shows the menu, then hides the progress window.
+    virtual void ReturnToMenu() = 0;
 };
 
-enum class SequenceOutcome { Completed, Failed };
-
-// The whole of one timer tick of the progress window.
-SequenceOutcome RunInstallSequence(ProgressView& view, InstallSteps& steps, Platform& platform);
+// The whole of one timer tick of the progress window: the steps, one outcome message, and back to the menu.
+void RunInstallSequence(ProgressView& view, InstallSteps& steps, Platform& platform);
 
 }  // namespace setup

@@ -59,21 +59,10 @@ bool FrmRudIze::OnMessage(UINT message, WPARAM wparam, LPARAM, LRESULT& result) 
     return false;
 }
 
-Status FrmRudIze::DisableTimer() {
-    KillTimer(hwnd(), kTimer1);
-    return Done{};
-}
+void FrmRudIze::DisableTimer() { KillTimer(hwnd(), kTimer1); }
 
-Status FrmRudIze::SetProgress(int value) {
-    SendMessageW(Child(kProgressBar1), PBM_SETPOS, value, 0);
-    return Done{};
-}
+void FrmRudIze::SetProgress(int value) { SendMessageW(Child(kProgressBar1), PBM_SETPOS, value, 0); }
 
-Status FrmRudIze::ShowMenu() { return forms_.frmMain->Show(); }
-
-Status FrmRudIze::HideSelf() {
-    Hide();
-    return Done{};
-}
+void FrmRudIze::ReturnToMenu() { SwitchTo(*forms_.frmMain); }
 
 }  // namespace setup

@@ -26,10 +26,9 @@ private:
     void Timer1_Timer();
 
     // ProgressView
-    Status DisableTimer() override;
-    Status SetProgress(int value) override;
-    Status ShowMenu() override;
-    Status HideSelf() override;
+    void DisableTimer() override;
+    void SetProgress(int value) override;
+    void ReturnToMenu() override;
 
     Forms& forms_;
     RudIzeSteps steps_;
