@@ -105,9 +105,9 @@ public:
     // ---- Processes.
 
     // Starts a command line (quoted program path, then arguments) in a normal window that does not take the
-    // focus, and returns at once with the new process's id (never 0), or the failure when nothing could be
-    // started. The started program is not waited for.
-    virtual Result<std::uint32_t> StartProgram(const std::wstring& command_line) = 0;
+    // focus, and returns at once: done when a process was started, the failure when none was. The started
+    // program is not waited for.
+    virtual Status StartProgram(const std::wstring& command_line) = 0;
     // Starts the program at `application` with no arguments, the inherited environment and current folder, and
     // waits for it to end for at most `timeout_ms`. The program's windows stay painted while it waits.
     virtual Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) = 0;

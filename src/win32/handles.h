@@ -113,7 +113,6 @@ public:
     }
     HANDLE process() const noexcept { return info_.hProcess; }
     HANDLE thread() const noexcept { return info_.hThread; }
-    DWORD process_id() const noexcept { return info_.dwProcessId; }
 
     void reset() noexcept {
         if (info_.hProcess) ::CloseHandle(info_.hProcess);

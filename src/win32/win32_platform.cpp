@@ -139,7 +139,7 @@ Status Win32Platform::DeleteFileForce(const std::wstring& path) {
     return Done{};
 }
 
-Result<std::uint32_t> Win32Platform::StartProgram(const std::wstring& command_line) {
+Status Win32Platform::StartProgram(const std::wstring& command_line) {
     AnswerPending();
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::vector<wchar_t> writable(command_line.begin(), command_line.end());
@@ -156,7 +156,7 @@ Result<std::uint32_t> Win32Platform::StartProgram(const std::wstring& command_li
         return LastError();
     }
     // Started and let go: nobody waits for it, so its handles are closed at once.
-    return static_cast<std::uint32_t>(process.process_id());
+    return Done{};
 }
 
 void AnswerPending() {

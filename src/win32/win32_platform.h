@@ -28,7 +28,7 @@ public:
     Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
     Status DeleteFileForce(const std::wstring& path) override;
 
-    Result<std::uint32_t> StartProgram(const std::wstring& command_line) override;
+    Status StartProgram(const std::wstring& command_line) override;
     Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
 
     std::optional<std::wstring> ShellFolder(int folder_id) override;

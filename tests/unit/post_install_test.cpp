@@ -74,16 +74,6 @@ TEST(ExecuteRuvok, StartsTheServiceToolWithSlashI) {
     EXPECT_TRUE(fake.messages.empty());
 }
 
-TEST(ExecuteRuvok, TaskIdZeroShowsTheServiceMessage) {
-    FakePlatform fake;
-    fake.ReturnZeroTask(L"Ruvok.exe");
-    EXPECT_FALSE(RudIzeSteps(fake).ExecuteRuvok());
-    ASSERT_EQ(fake.messages.size(), 1u);
-    EXPECT_EQ(U(fake.messages[0].text), "システム監視サービスを実行することができません");
-    EXPECT_EQ(fake.messages[0].code, 64);
-    EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
-}
-
 TEST(ExecuteRuvok, ToolThatCannotBeStartedIsAnErrorReport) {
     FakePlatform fake;
     fake.Fail("StartProgram", L"Ruvok.exe", L"指定されたファイルが見つかりません。");

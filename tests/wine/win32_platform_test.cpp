@@ -357,8 +357,7 @@ TEST_F(Win32PlatformTest, StartProgramPassesTheQuotedPathAndArguments) {
     ScopedEnv env(L"SETUP_HELPER_RECORD", record);
 
     const std::wstring command_line = L"\"" + program + L"\" /i \"二つ目 の引数\"";
-    const std::uint32_t pid = Ok(platform_.StartProgram(command_line));
-    EXPECT_NE(pid, 0u);
+    Ok(platform_.StartProgram(command_line));
 
     const auto lines = WaitForRecord(record);
     ASSERT_GE(lines.size(), 5u) << "the started program wrote no record";
@@ -368,7 +367,6 @@ TEST_F(Win32PlatformTest, StartProgramPassesTheQuotedPathAndArguments) {
     EXPECT_EQ(lines[1], current);
     EXPECT_EQ(lines[2], folder);
     EXPECT_EQ(lines[3], L"show=4 flags=1");  // SW_SHOWNOACTIVATE, STARTF_USESHOWWINDOW
-    EXPECT_EQ(PidFromRecord(lines), pid);
 }
 
 TEST_F(Win32PlatformTest, ProgramFolderAtADriveRootKeepsItsBackslash) {

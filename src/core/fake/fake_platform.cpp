@@ -75,8 +75,6 @@ void FakePlatform::Fail(const std::string& op, const std::wstring& argument, con
     failures_.push_back(Failure{op, Key(argument), description});
 }
 
-void FakePlatform::ReturnZeroTask(const std::wstring& argument) { zero_tasks_.push_back(argument); }
-
 bool FakePlatform::HasFolder(const std::wstring& path) const { return folders_.count(Key(path)) != 0; }
 bool FakePlatform::HasFile(const std::wstring& path) const { return files_.count(Key(path)) != 0; }
 std::uint32_t FakePlatform::Attributes(const std::wstring& path) const { return files_.at(Key(path)).attributes; }
@@ -171,14 +169,11 @@ Status FakePlatform::DeleteFileForce(const std::wstring& path) {
     return Done{};
 }
 
-Result<std::uint32_t> FakePlatform::StartProgram(const std::wstring& command_line) {
+Status FakePlatform::StartProgram(const std::wstring& command_line) {
     Record("StartProgram", command_line);
     if (auto failure = Arranged("StartProgram", command_line)) return *failure;
     started.push_back(command_line);
-    for (const std::wstring& zero : zero_tasks_) {
-        if (command_line.find(zero) != std::wstring::npos) return 0u;
-    }
-    return next_pid_++;
+    return Done{};
 }
 
 Result<WaitResult> FakePlatform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {

@@ -42,8 +42,6 @@ public:
     // Makes the named operation fail with `description`. `op` is the method name ("CopyFileOverwrite",
     // "StartProgram", ...); `argument`, when not empty, restricts it to calls whose first argument contains it.
     void Fail(const std::string& op, const std::wstring& argument = L"", const std::wstring& description = L"失敗");
-    // StartProgram returns 0 instead of a process id for command lines containing `argument`.
-    void ReturnZeroTask(const std::wstring& argument);
     // What RunAndWait reports; Finished by default.
     WaitResult wait_result = WaitResult::Finished;
     // Answers of the next message boxes, in order; when empty every box is answered with OK (Yes for questions).
@@ -70,7 +68,7 @@ public:
     Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
     Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
     Status DeleteFileForce(const std::wstring& path) override;
-    Result<std::uint32_t> StartProgram(const std::wstring& command_line) override;
+    Status StartProgram(const std::wstring& command_line) override;
     Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
     std::optional<std::wstring> ShellFolder(int folder_id) override;
     Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
@@ -96,8 +94,6 @@ private:
     std::map<std::wstring, File> files_;
     std::set<std::wstring> folders_;
     std::vector<Failure> failures_;
-    std::vector<std::wstring> zero_tasks_;
-    std::uint32_t next_pid_ = 100;
 };
 
 // UTF-8 of a wide string, for test output and the call log.

@@ -18,12 +18,6 @@ Result<ComponentFolders> ReadComponentFolders(Platform& platform) {
     return ComponentFolders{WithTrailingBackslash(system.value()), WithTrailingBackslash(setup.value())};
 }
 
-std::uint32_t NormalisedAttributes(std::uint32_t attributes) {
-    if (attributes & kAttrReadOnly) attributes -= kAttrReadOnly;
-    if (!(attributes & kAttrArchive)) attributes += kAttrArchive;
-    return attributes;
-}
-
 std::wstring RegistrarCommandLine(const std::wstring& system_folder, std::wstring_view file_name) {
     std::wstring line = L"\"";
     line += WithTrailingBackslash(system_folder);
@@ -84,8 +78,7 @@ bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const C
     if (!row.registered) return true;
 
     // The registrar is not waited for: its outcome is never looked at, and "/s" keeps it silent.
-    const Result<std::uint32_t> task = platform.StartProgram(RegistrarCommandLine(folders.system, row.name));
-    if (task.ok() && task.value() != 0) return true;
+    if (Ignored(platform.StartProgram(RegistrarCommandLine(folders.system, row.name)))) return true;
     // Still in the row's ignored part: a box that cannot be shown is skipped, and the row still fails.
     Ignored(platform.ShowMessage(RegistrationFailedText(row.name), kMbInformation, std::wstring(kMessageTitle)));
     return false;

@@ -27,20 +27,21 @@ struct ComponentRow {
 
 // The ten components of the install step, in the order they are processed.
 inline constexpr std::array<ComponentRow, 10> kComponents{{
-    {L"comdlg32.ocx", CheckMode::Trapped, true},
-    {L"mscomct2.ocx", CheckMode::Trapped, true},
-    {L"MSCC2JP.DLL", CheckMode::Trapped, false},
-    {L"TransLh6.ocx", CheckMode::Trapped, true},
-    {L"MSMAPI32.OCX", CheckMode::Trapped, true},
-    {L"MSMPIJP.DLL", CheckMode::Trapped, false},
-    {L"UNLHA32.DLL", CheckMode::Trapped, false},
-    {L"vb6jp.DLL", CheckMode::Trapped, false},
-    {L"RoVur.dll", CheckMode::Ignored, false},
-    {L"ZozuvOvero.dll", CheckMode::Ignored, true},
+    {.name = L"comdlg32.ocx", .check = CheckMode::Trapped, .registered = true},
+    {.name = L"mscomct2.ocx", .check = CheckMode::Trapped, .registered = true},
+    {.name = L"MSCC2JP.DLL", .check = CheckMode::Trapped, .registered = false},
+    {.name = L"TransLh6.ocx", .check = CheckMode::Trapped, .registered = true},
+    {.name = L"MSMAPI32.OCX", .check = CheckMode::Trapped, .registered = true},
+    {.name = L"MSMPIJP.DLL", .check = CheckMode::Trapped, .registered = false},
+    {.name = L"UNLHA32.DLL", .check = CheckMode::Trapped, .registered = false},
+    {.name = L"vb6jp.DLL", .check = CheckMode::Trapped, .registered = false},
+    {.name = L"RoVur.dll", .check = CheckMode::Ignored, .registered = false},
+    {.name = L"ZozuvOvero.dll", .check = CheckMode::Ignored, .registered = true},
 }};
 
 // The common-controls file the menu places before it first shows.
-inline constexpr ComponentRow kProgressBarControl{L"mscomctl.ocx", CheckMode::Trapped, true};
+inline constexpr ComponentRow kProgressBarControl{
+    .name = L"mscomctl.ocx", .check = CheckMode::Trapped, .registered = true};
 
 // The two folders the procedure works between, each ending in a backslash.
 struct ComponentFolders {
@@ -53,9 +54,6 @@ std::wstring WithTrailingBackslash(std::wstring path);
 
 // Reads both folders from the platform and normalises them.
 Result<ComponentFolders> ReadComponentFolders(Platform& platform);
-
-// Attributes after the fix-up that follows the copy: read-only cleared, archive set, every other bit kept.
-std::uint32_t NormalisedAttributes(std::uint32_t attributes);
 
 // The registrar's command line for a file in the system folder. The registrar's own path is quoted: the system
 // folder may contain blanks, and an unquoted path would let CreateProcess start another program. The registrar

@@ -101,13 +101,9 @@ bool RudIzeSteps::MakeIcon() {
 
 bool RudIzeSteps::ExecuteRuvok() {
     Trap trap(platform_, kLocExecuteRuvok);
-    const Result<std::uint32_t> task = platform_.StartProgram(std::wstring(kServiceToolCommand));
-    if (!trap.Check(task)) return false;
-    if (task.value() == 0) {
-        trap.Check(platform_.ShowMessage(std::wstring(kServiceToolFailedText), kMbInformation, kTitle));
-        return false;
-    }
-    return true;
+    // Either the tool is started, or the start fails and is reported with the system's reason: a started
+    // process always has an id, so there is no start that yields none.
+    return trap.Check(platform_.StartProgram(std::wstring(kServiceToolCommand)));
 }
 
 bool RudIzeSteps::DeleteSetupExe() {

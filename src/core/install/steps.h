@@ -27,7 +27,6 @@ inline constexpr std::wstring_view kPackageInstaller = L"rudize.exe";
 inline constexpr std::uint32_t kInstallerWaitMs = 50000;
 // The service tool the package installer leaves in the install tree, started with "/i" and not waited for.
 inline constexpr std::wstring_view kServiceToolCommand = L"\"C:\\DAZov\\Info\\Ruvok.exe\" /i";
-inline constexpr std::wstring_view kServiceToolFailedText = L"システム監視サービスを実行することができません";
 
 std::wstring ExistingInstallationQuestion();
 std::wstring InstallerNotRunText();
