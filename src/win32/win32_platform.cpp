@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "win32/handles.h"
+#include "win32/responsiveness.h"
 #include "win32/system_library.h"
 
 namespace setup {
@@ -85,25 +86,21 @@ Result<std::wstring> Win32Platform::ProgramFolder() {
 }
 
 Result<bool> Win32Platform::FolderExists(const std::wstring& path) {
-    AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 Status Win32Platform::CreateFolder(const std::wstring& path) {
-    AnswerPending();
     if (!::CreateDirectoryW(path.c_str(), nullptr)) return LastError();
     return Done{};
 }
 
 Result<bool> Win32Platform::FileExists(const std::wstring& path) {
-    AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 Result<std::uint32_t> Win32Platform::GetAttributes(const std::wstring& path) {
-    AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
     // FILE_ATTRIBUTE_NORMAL stands for "no bits set"; callers see that as 0.
@@ -111,7 +108,6 @@ Result<std::uint32_t> Win32Platform::GetAttributes(const std::wstring& path) {
 }
 
 Status Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
-    AnswerPending();
     DWORD value = attributes & ~kAttributesNotSettable;
     if (value == 0) value = FILE_ATTRIBUTE_NORMAL;
     if (!::SetFileAttributesW(path.c_str(), value)) return LastError();
@@ -119,7 +115,6 @@ Status Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attr
 }
 
 Status Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
-    AnswerPending();
     std::wstring target = destination;
     if (!target.empty() && target.back() == L'\\') target += FileNameOf(source);
     if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) return LastError();
@@ -127,7 +122,6 @@ Status Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::w
 }
 
 Status Win32Platform::DeleteFileForce(const std::wstring& path) {
-    AnswerPending();
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
     if (attributes & FILE_ATTRIBUTE_READONLY) {
@@ -140,7 +134,6 @@ Status Win32Platform::DeleteFileForce(const std::wstring& path) {
 }
 
 Status Win32Platform::StartProgram(const std::wstring& command_line) {
-    AnswerPending();
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::vector<wchar_t> writable(command_line.begin(), command_line.end());
     writable.push_back(L'\0');
@@ -159,28 +152,6 @@ Status Win32Platform::StartProgram(const std::wstring& command_line) {
     return Done{};
 }
 
-void AnswerPending() {
-    // Often enough for a window that is never taken for hung; rarely enough not to slow the install, since
-    // every peek is a trip to the window system.
-    static ULONGLONG last = 0;
-    const ULONGLONG now = ::GetTickCount64();
-    if (now - last < 15) return;
-    last = now;
-    MSG message;
-    // Any peek runs the messages other programs have sent us and are waiting on.
-    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    // Paint what changed (the progress bar), a bounded number of times.
-    for (int i = 0; i < 16 && ::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i) {
-        ::DispatchMessageW(&message);
-    }
-}
-
-bool IsUserInputMessage(UINT message) {
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
-}
-
 Result<WaitResult> Win32Platform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -190,51 +161,18 @@ Result<WaitResult> Win32Platform::RunAndWait(const std::wstring& application, st
         return WaitResult::NotStarted;
     }
 
-    // Our windows keep painting and answering sent messages while we wait, so Windows never marks them
-    // as hung; user input is dropped so that nothing can be clicked or closed meanwhile.
-    const ULONGLONG start = ::GetTickCount64();
-    bool quit_seen = false;
-    WPARAM quit_code = 0;
-    WaitResult result = WaitResult::Failed;
-    const HANDLE handle = process.process();
-    for (;;) {
-        DWORD remaining = INFINITE;
-        if (timeout_ms != INFINITE) {
-            const ULONGLONG elapsed = ::GetTickCount64() - start;
-            remaining = elapsed >= timeout_ms ? 0 : static_cast<DWORD>(timeout_ms - elapsed);
-        }
-        const DWORD wait = ::MsgWaitForMultipleObjectsEx(1, &handle, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (wait == WAIT_OBJECT_0) {
-            result = WaitResult::Finished;
-            break;
-        }
-        if (wait == WAIT_TIMEOUT) {
-            result = WaitResult::TimedOut;
-            break;
-        }
-        if (wait != WAIT_OBJECT_0 + 1) {
-            result = WaitResult::Failed;
-            break;
-        }
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                quit_seen = true;
-                quit_code = message.wParam;
-                continue;
-            }
-            if (IsUserInputMessage(message.message)) continue;
-            ::DispatchMessageW(&message);
-        }
-        // Messages may have kept us past the limit; the next wait then only checks the process.
+    // Our windows keep painting and answering while we wait, so Windows never marks them as hung.
+    switch (WaitAnswering(process.process(), timeout_ms)) {
+        case WAIT_OBJECT_0:
+            return WaitResult::Finished;
+        case WAIT_TIMEOUT:
+            return WaitResult::TimedOut;
+        default:
+            return WaitResult::Failed;
     }
-    // The quit request belongs to the caller's message loop.
-    if (quit_seen) ::PostQuitMessage(static_cast<int>(quit_code));
-    return result;
 }
 
 std::optional<std::wstring> Win32Platform::ShellFolder(int folder_id) {
-    AnswerPending();
     wchar_t buffer[MAX_PATH] = {};
     const HRESULT hr = win32::ShellFolderPath(Owner(), folder_id, SHGFP_TYPE_CURRENT, buffer);
     if (FAILED(hr) || buffer[0] == L'\0') return std::nullopt;
@@ -242,7 +180,6 @@ std::optional<std::wstring> Win32Platform::ShellFolder(int folder_id) {
 }
 
 Status Win32Platform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
-    AnswerPending();
     ComInitGuard com;
     if (!com.usable()) return HresultError(com.result());
 

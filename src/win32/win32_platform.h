@@ -46,12 +46,4 @@ std::wstring DescribeError(DWORD code);
 // The failure of the Win32 call that has just failed, described.
 PlatformError LastError();
 
-// Between the install's operations, which run on the user-interface thread: answers the messages other
-// programs are waiting on and repaints, so the window is never taken for hung. Takes no user input.
-void AnswerPending();
-
-// True for the keyboard and mouse messages (client and non-client area) that a responsive wait drops, so
-// the user cannot act on a window while the program waits.
-bool IsUserInputMessage(UINT message);
-
 }  // namespace setup

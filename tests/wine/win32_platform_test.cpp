@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "win32/handles.h"
+#include "win32/responsiveness.h"
 #include "win32/win32_platform.h"
 #include "utf8.h"
 

@@ -3,13 +3,14 @@
 
 #include <commctrl.h>
 
-
-#include "windows/forms.h"
-#include "windows/progress/frm_rudize.h"
+#include "core/responsive_platform.h"
+#include "win32/responsiveness.h"
 #include "win32/system_library.h"
 #include "win32/win32_platform.h"
 #include "windows/agreement/frm_kyodaku.h"
+#include "windows/forms.h"
 #include "windows/menu/frm_main.h"
+#include "windows/progress/frm_rudize.h"
 
 namespace {
 
@@ -46,8 +47,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
 
     setup::Win32Platform platform;
+    // The install runs on the windows' thread: they answer between its operations.
+    setup::ResponsivePlatform responsive(platform, setup::AnswerPending);
     setup::Forms forms;
-    forms.platform = &platform;
+    forms.platform = &responsive;
     setup::FrmMain menu(forms);
     setup::FrmKyodaku terms(forms);
     setup::FrmRudIze progress(forms);

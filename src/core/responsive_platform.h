@@ -1,0 +1,49 @@
+// Keeping the windows answering while the install runs on their thread.
+//
+// The install sequence runs on the user-interface thread, so while it works nobody answers the window
+// system: a window that leaves messages unanswered for long is marked as not responding. This platform lets
+// the windows answer what is waiting before each operation that touches the file system, starts a program or
+// calls the shell, then hands the operation on to the machine's platform. The two folder lookups take no
+// time, and the wait for a program and the message box answer the windows by themselves, so those four are
+// handed on directly.
+#pragma once
+
+#include <functional>
+
+#include "core/platform.h"
+
+namespace setup {
+
+class ResponsivePlatform : public Platform {
+public:
+    // `answer_pending` answers what the windows have waiting, and returns at once when that is nothing.
+    ResponsivePlatform(Platform& machine, std::function<void()> answer_pending)
+        : machine_(machine), answer_pending_(std::move(answer_pending)) {}
+
+    Result<std::wstring> SystemFolder() override;
+    Result<std::wstring> ProgramFolder() override;
+    Result<bool> FolderExists(const std::wstring& path) override;
+    Status CreateFolder(const std::wstring& path) override;
+    Result<bool> FileExists(const std::wstring& path) override;
+    Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
+    Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
+    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
+    Status DeleteFileForce(const std::wstring& path) override;
+    Status StartProgram(const std::wstring& command_line) override;
+    Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
+    std::optional<std::wstring> ShellFolder(int folder_id) override;
+    Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
+    Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
+
+private:
+    // The machine's platform, after the windows have answered.
+    Platform& Answered() {
+        answer_pending_();
+        return machine_;
+    }
+
+    Platform& machine_;
+    std::function<void()> answer_pending_;
+};
+
+}  // namespace setup

@@ -1,0 +1,63 @@
+#include "core/responsive_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/error_report.h"
+#include "install_test_support.h"
+
+namespace setup {
+namespace {
+
+// Every operation once, in the order of the interface.
+void CallEveryOperation(Platform& platform) {
+    const std::wstring file = L"C:\\DAZov\\setup.exe";
+    Ignored(platform.SystemFolder());
+    Ignored(platform.ProgramFolder());
+    Ignored(platform.FolderExists(L"C:\\DAZov"));
+    Ignored(platform.CreateFolder(L"C:\\DAZov"));
+    Ignored(platform.FileExists(file));
+    Ignored(platform.GetAttributes(file));
+    Ignored(platform.SetAttributes(file, kAttrArchive));
+    Ignored(platform.CopyFileOverwrite(file, L"C:\\DAZov\\"));
+    Ignored(platform.DeleteFileForce(file));
+    Ignored(platform.StartProgram(L"\"C:\\DAZov\\Info\\Ruvok.exe\" /i"));
+    Ignored(platform.RunAndWait(file, 50000));
+    platform.ShellFolder(kFolderDesktop);
+    Ignored(platform.SaveShortcut(L"C:\\x.lnk", ShortcutDefinition{}));
+    Ignored(platform.ShowMessage(L"text", kMbInformation, L"title"));
+}
+
+TEST(ResponsivePlatform, WindowsAnswerBeforeEachOperationThatMayTakeTime) {
+    FakePlatform fake;
+    ResponsivePlatform responsive(fake, [&fake] { fake.calls.push_back("answer"); });
+    CallEveryOperation(responsive);
+
+    std::vector<std::string> answered, direct;
+    for (std::size_t i = 0; i < fake.calls.size(); ++i) {
+        if (fake.calls[i] == "answer") continue;
+        const std::string op = fake.calls[i].substr(0, fake.calls[i].find('('));
+        (i > 0 && fake.calls[i - 1] == "answer" ? answered : direct).push_back(op);
+    }
+    EXPECT_EQ(answered, (std::vector<std::string>{"FolderExists", "CreateFolder", "FileExists", "GetAttributes",
+                                                  "SetAttributes", "CopyFileOverwrite", "DeleteFileForce",
+                                                  "StartProgram", "ShellFolder", "SaveShortcut"}));
+    // Quick, or answering by themselves.
+    EXPECT_EQ(direct, (std::vector<std::string>{"SystemFolder", "ProgramFolder", "RunAndWait", "ShowMessage"}));
+    EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "answer"), 10);
+}
+
+TEST(ResponsivePlatform, HandsTheOutcomeBack) {
+    FakePlatform fake;
+    fake.Fail("CopyFileOverwrite", L"", L"アクセスが拒否されました。");
+    fake.AddFile(L"C:\\a.dll");
+    ResponsivePlatform responsive(fake, [] {});
+    EXPECT_EQ(responsive.CopyFileOverwrite(L"C:\\a.dll", L"C:\\b.dll").error(), L"アクセスが拒否されました。");
+    EXPECT_TRUE(responsive.FileExists(L"C:\\a.dll").value());
+}
+
+}  // namespace
+}  // namespace setup
