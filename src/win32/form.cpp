@@ -66,8 +66,7 @@ std::vector<const Control*> CreationOrder(const WindowDesign& design) {
     return order;
 }
 
-}  // namespace
-
+// The window's DPI, from the newest call the system has.
 int WindowDpi(HWND hwnd) {
     using DpiForWindow = UINT(WINAPI*)(HWND);
     static const auto for_window = UserProc<DpiForWindow>("GetDpiForWindow");
@@ -76,6 +75,8 @@ int WindowDpi(HWND hwnd) {
     }
     return SystemDpi();
 }
+
+}  // namespace
 
 void EndProgram() { ExitProcess(0); }
 

@@ -88,7 +88,4 @@ private:
 // Stops the whole program at once: no further handler of any window runs.
 [[noreturn]] void EndProgram();
 
-// The window's DPI, from the newest call the system has.
-int WindowDpi(HWND hwnd);
-
 }  // namespace setup

@@ -112,7 +112,6 @@ public:
         return &info_;
     }
     HANDLE process() const noexcept { return info_.hProcess; }
-    HANDLE thread() const noexcept { return info_.hThread; }
 
     void reset() noexcept {
         if (info_.hProcess) ::CloseHandle(info_.hProcess);
