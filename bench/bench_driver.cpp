@@ -543,7 +543,7 @@ int main(int argc, char** argv) {
     WaitQuiet();
     CleanInstallRoot();
 
-    printf("\n%-50s %10s %10s %10s\n", "Timings under Wine (x64 builds)", "median", "min", "max");
+    printf("\n%-50s %10s %10s %10s\n", "Timings under Wine (32-bit builds, WoW64)", "median", "min", "max");
     printf("Start to first window visible\n");
     Row("setup.exe: menu visible", "start.setup", "ms");
     Row("bare_window.exe: its window visible", "start.bare", "ms");
