@@ -148,7 +148,14 @@ wine_root_enter() {
     local -a spaces=(--mount --propagation private --pid --fork --kill-child --mount-proc)
     # A network of its own keeps Xvfb's abstract socket private; a display given from outside needs the host's.
     [ -z "${DISPLAY:-}" ] && spaces+=(--net)
-    exec unshare "${spaces[@]}" -- env _WINE_ROOT_INSIDE=1 "$BASH" "$@"
+    # unshare does not die of SIGTERM itself; it dies with this shell, whatever ends it, and takes the
+    # namespaces with it (the first process of the namespace is killed, and with it every other one).
+    setpriv --pdeathsig KILL -- unshare "${spaces[@]}" -- env _WINE_ROOT_INSIDE=1 "$BASH" "$@" <&0 &
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    trap 'exit 129' HUP
+    wait $!
+    exit $?
 }
 
 _wine_root_mount() {
