@@ -72,7 +72,7 @@ std::vector<HWND> TopLevel(DWORD pid) {
         std::vector<HWND> found;
     } search{pid, {}};
     EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
+        [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(param);
             DWORD owner = 0;
             GetWindowThreadProcessId(hwnd, &owner);
@@ -92,7 +92,7 @@ HWND FindChild(HWND top, const wchar_t* cls, const wchar_t* text) {
     } search{cls, text, nullptr};
     EnumChildWindows(
         top,
-        [](HWND hwnd, LPARAM param) -> BOOL {
+        [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(param);
             if (IsWindowVisible(hwnd) && _wcsicmp(ClassOf(hwnd).c_str(), s->cls) == 0 && TextOf(hwnd) == s->text) {
                 s->found = hwnd;

@@ -9,6 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 source scripts/wine.sh
+# Before the namespaces, which have no network.
+if ! command -v makensis >/dev/null; then
+  echo "bench: installing nsis"
+  sudo=(); [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq nsis >/dev/null
+fi
 wine_root_enter "$0" "$@"
 
 runs=${BENCH_RUNS:-7}
@@ -34,11 +40,6 @@ $cxx "${flags[@]}" -municode -mwindows -o "$out/bare_window_styled.exe" bench/ba
 $cxx "${flags[@]}" -municode -mwindows -o "$out/direct_install.exe" bench/direct_install.cpp -lole32 -luuid -lshell32
 $cxx "${flags[@]}" -mconsole -o "$out/bench_driver.exe" bench/bench_driver.cpp -lpsapi
 
-if ! command -v makensis >/dev/null; then
-  echo "bench: installing nsis"
-  sudo=(); [[ $(id -u) -ne 0 ]] && sudo=(sudo)
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq nsis >/dev/null
-fi
 # The peer, 32-bit like setup.exe.
 sed "s/^Target .*/Target x86-unicode/" bench/peer.nsi >"$out/peer.nsi"
 cp bench/peer_license.txt "$out/"
