@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/fake/fake_platform.h"
+#include "core/install/payload_records.h"
 
 namespace setup::test {
 
@@ -18,6 +21,32 @@ inline const std::wstring kExpectedFailure = L"≪ホルンデ≫サンプル版
 inline const std::wstring kExpectedCompletion = L"≪ホルンデ≫サンプル版のセットアップが完了しました。";
 
 inline std::string U(const std::wstring& text) { return Utf8(text); }
+
+// Every Package file setup.exe copies: what make dist records.
+inline const std::vector<std::wstring> kMediumFiles = {
+    L"rudize.exe",  L"mscomctl.ocx", L"comdlg32.ocx", L"mscomct2.ocx", L"MSCC2JP.DLL", L"TransLh6.ocx",
+    L"MSMAPI32.OCX", L"MSMPIJP.DLL", L"UNLHA32.DLL",  L"vb6jp.DLL",    L"RoVur.dll",   L"ZozuvOvero.dll"};
+
+// A record table as make dist fills it in: one entry per {name, content}.
+inline PayloadTable TableOf(const std::vector<std::pair<std::string, std::string>>& files) {
+    PayloadTable table = EmptyPayloadTable();
+    for (const auto& [name, content] : files) {
+        PayloadTable::Entry& entry = table.entries[table.count++];
+        std::memcpy(entry.name, name.data(), name.size());
+        const Sha256Digest digest = Sha256Of(content);
+        std::memcpy(entry.sha256, digest.data(), digest.size());
+    }
+    return table;
+}
+
+// The records make dist would write for the medium in the fake: every medium file in `package`, as it is now.
+inline PayloadRecords RecordsOf(const FakePlatform& fake, const std::wstring& package = L"D:\\Media\\Package\\") {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const std::wstring& name : kMediumFiles) {
+        if (fake.HasFile(package + name)) files.emplace_back(Utf8(name), fake.Content(package + name));
+    }
+    return PayloadRecords(TableOf(files));
+}
 
 inline bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
