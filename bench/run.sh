@@ -50,6 +50,8 @@ rm -rf "$medium"
 mkdir -p "$medium"
 cp build/x86/src/setup.exe "$medium/"
 cp -a build/x86/Package "$medium/Package"
+# As make dist does: setup.exe copies only what it records.
+scripts/payload-records.py write "$medium/setup.exe" "$medium/Package"
 cp "$out/bare_window.exe" "$out/bare_window_styled.exe" "$out/direct_install.exe" "$out/bench_driver.exe" "$medium/"
 cp "$out/peer_setup.exe" "$medium/peer_setup.exe"
 wine_grant_read "$medium"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Lays out the distribution medium dist/medium: the 32-bit setup.exe with Package/ beside it. It signs
-# setup.exe when a certificate is given (see scripts/sign.sh) and makes an ISO 9660 image with Joliet names of
-# the medium, dist/medium.iso, with setup.exe and Package\ at its root as on a real disc.
+# Lays out the distribution medium dist/medium: the 32-bit setup.exe with Package/ beside it. It records the
+# SHA-256 of every Package file setup.exe copies inside setup.exe (scripts/payload-records.py), then signs
+# setup.exe when a certificate is given (see scripts/sign.sh), so the signature covers the records, and makes an
+# ISO 9660 image with Joliet names of the medium, dist/medium.iso, with setup.exe and Package\ at its root as on
+# a real disc.
 # Usage: make-dist.sh [PACKAGE_DIR]   without a folder, the sample stand-ins of the build are used.
 # DIST_DIR in the environment puts the media elsewhere than dist/, BUILD_DIR takes the programs from elsewhere
 # than build/ (the tests use both).
@@ -49,6 +51,9 @@ if [[ -n "$package" ]]; then
 else
   cp -a "$build/x86/Package"/. "$out/Package/"
 fi
+
+# The digests go into setup.exe before it is signed.
+scripts/payload-records.py write "$out/setup.exe" "$out/Package" "${required[@]}"
 
 if [[ -n "${SIGN_CERT:-}${SIGN_KEY:-}${SIGN_PKCS12:-}" ]]; then
   (cd "$stage" && "$OLDPWD/scripts/sign.sh" medium/setup.exe) || {

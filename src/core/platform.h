@@ -10,12 +10,17 @@
 #include <string>
 #include <utility>
 
+#include "core/sha256.h"
+
 namespace setup {
 
 // What a failed platform operation gives back: the platform's own text for the failure (on Windows the
 // FormatMessage text of the error code, so a Japanese Windows shows Japanese).
 struct PlatformError {
     std::wstring description;
+    // A file refused because it is not what the signed medium recorded: its digest differs from the record
+    // in setup.exe, or it has none.
+    bool unverified = false;
 };
 
 // The value of an operation that gives nothing back but may fail.
@@ -28,19 +33,21 @@ template <class T>
 class [[nodiscard]] Result {
 public:
     Result(T value) : value_(std::move(value)) {}
-    Result(PlatformError error) : error_(std::move(error.description)), failed_(true) {}
+    Result(PlatformError error) : error_(std::move(error)), failed_(true) {}
 
     bool ok() const { return !failed_; }
     // Only meaningful when ok().
     const T& value() const { return value_; }
     // The failure's description; empty when ok().
-    const std::wstring& error() const { return error_; }
+    const std::wstring& error() const { return error_.description; }
+    // True when the failure is a file refused as not what the signed medium recorded.
+    bool unverified() const { return failed_ && error_.unverified; }
     // The failure, to hand on as the caller's own.
-    PlatformError failure() const { return PlatformError{error_}; }
+    PlatformError failure() const { return error_; }
 
 private:
     T value_{};
-    std::wstring error_;
+    PlatformError error_;
     bool failed_ = false;
 };
 
@@ -96,9 +103,13 @@ public:
     virtual Result<bool> FileExists(const std::wstring& path) = 0;
     virtual Result<std::uint32_t> GetAttributes(const std::wstring& path) = 0;
     virtual Status SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
-    // Copies source over an existing file. A destination ending in a backslash is a folder: the file keeps its
-    // name there. Any other destination is the full path of the new file.
-    virtual Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) = 0;
+    // Copies source over an existing file, keeping the source's attributes. A destination ending in a backslash
+    // is a folder: the file keeps its name there. Any other destination is the full path of the new file.
+    // The source is read once, and checked against `expected` (its digest as recorded in setup.exe) as it is
+    // read: only a copy that matches replaces the destination. Without a record, or when the digest differs,
+    // the copy fails as unverified and the destination stays as it was.
+    virtual Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
+                                     const std::optional<Sha256Digest>& expected) = 0;
     // Deletes a file, read-only or not.
     virtual Status DeleteFileForce(const std::wstring& path) = 0;
 
@@ -108,9 +119,15 @@ public:
     // focus, and returns at once: done when a process was started, the failure when none was. The started
     // program is not waited for.
     virtual Status StartProgram(const std::wstring& command_line) = 0;
-    // Starts the program at `application` with no arguments, the inherited environment and current folder, and
-    // waits for it to end for at most `timeout_ms`. The program's windows stay painted while it waits.
-    virtual Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) = 0;
+    // Copies `source` to `copy`, a file that must not exist yet, checked against `expected` as
+    // CopyFileOverwrite checks, as a file that no one but administrators and the system may change. It is held
+    // open, shared for reading only, until it has been started: with no arguments, the inherited environment
+    // and current folder. Then waits for it to end for at most `timeout_ms`; the program's windows stay painted
+    // meanwhile. A copy that cannot be made is the failure, and nothing is started; a start that fails is
+    // WaitResult::NotStarted.
+    virtual Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                              const std::optional<Sha256Digest>& expected,
+                                              std::uint32_t timeout_ms) = 0;
 
     // ---- Shell.
 

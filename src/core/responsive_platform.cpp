@@ -16,8 +16,9 @@ Status ResponsivePlatform::SetAttributes(const std::wstring& path, std::uint32_t
     return Answered().SetAttributes(path, attributes);
 }
 
-Status ResponsivePlatform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
-    return Answered().CopyFileOverwrite(source, destination);
+Status ResponsivePlatform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
+                                             const std::optional<Sha256Digest>& expected) {
+    return Answered().CopyFileOverwrite(source, destination, expected);
 }
 
 Status ResponsivePlatform::DeleteFileForce(const std::wstring& path) { return Answered().DeleteFileForce(path); }
@@ -26,8 +27,10 @@ Status ResponsivePlatform::StartProgram(const std::wstring& command_line) {
     return Answered().StartProgram(command_line);
 }
 
-Result<WaitResult> ResponsivePlatform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {
-    return machine_.RunAndWait(application, timeout_ms);
+Result<WaitResult> ResponsivePlatform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                                      const std::optional<Sha256Digest>& expected,
+                                                      std::uint32_t timeout_ms) {
+    return Answered().RunCopyAndWait(source, copy, expected, timeout_ms);
 }
 
 std::optional<std::wstring> ResponsivePlatform::ShellFolder(int folder_id) {

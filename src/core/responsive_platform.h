@@ -3,9 +3,9 @@
 // The install sequence runs on the user-interface thread, so while it works nobody answers the window
 // system: a window that leaves messages unanswered for long is marked as not responding. This platform lets
 // the windows answer what is waiting before each operation that touches the file system, starts a program or
-// calls the shell, then hands the operation on to the machine's platform. The two folder lookups take no
-// time, and the wait for a program and the message box answer the windows by themselves, so those four are
-// handed on directly.
+// calls the shell, then hands the operation on to the machine's platform; the package installer's copy too,
+// whose wait then answers the windows by itself. The two folder lookups take no time, and the message box
+// answers the windows by itself, so those three are handed on directly.
 #pragma once
 
 #include <functional>
@@ -27,10 +27,12 @@ public:
     Result<bool> FileExists(const std::wstring& path) override;
     Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
     Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
-    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
+    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
+                             const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
     Status StartProgram(const std::wstring& command_line) override;
-    Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
+    Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                      const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
     std::optional<std::wstring> ShellFolder(int folder_id) override;
     Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
     Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;

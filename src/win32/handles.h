@@ -61,6 +61,13 @@ struct FileHandleTraits {
     static void close(type h) noexcept { ::CloseHandle(h); }
 };
 
+// Memory the system allocated for us with LocalAlloc (a security descriptor made from its text, say).
+struct LocalMemoryTraits {
+    using type = HLOCAL;
+    static type none() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::LocalFree(h); }
+};
+
 template <typename T>
 struct GdiObjectTraits {
     using type = T;
@@ -84,6 +91,7 @@ struct ScreenDcTraits {
 
 using UniqueHandle = Owned<NullHandleTraits>;
 using UniqueFileHandle = Owned<FileHandleTraits>;
+using UniqueLocalMemory = Owned<LocalMemoryTraits>;
 using UniqueFont = Owned<GdiObjectTraits<HFONT>>;
 using UniqueBrush = Owned<GdiObjectTraits<HBRUSH>>;
 using UniqueBitmap = Owned<GdiObjectTraits<HBITMAP>>;

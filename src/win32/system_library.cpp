@@ -27,6 +27,7 @@ using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
 using CoUninitializeFn = void(WINAPI*)();
 using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
 using SHGetFolderPathWFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, wchar_t*);
+using ConvertSddlFn = BOOL(WINAPI*)(const wchar_t*, DWORD, PSECURITY_DESCRIPTOR*, ULONG*);
 
 }  // namespace
 
@@ -48,6 +49,15 @@ HRESULT ComCreateInstance(REFCLSID clsid, REFIID iid, void** object) noexcept {
 HRESULT ShellFolderPath(HWND owner, int folder, DWORD flags, wchar_t* path) noexcept {
     static const auto fn = Function<SHGetFolderPathWFn>(L"shell32.dll", "SHGetFolderPathW");
     return fn ? fn(owner, folder, nullptr, flags, path) : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+}
+
+BOOL SecurityDescriptorFromText(const wchar_t* sddl, PSECURITY_DESCRIPTOR* descriptor) noexcept {
+    static const auto fn = Function<ConvertSddlFn>(L"advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorW");
+    if (!fn) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return fn(sddl, 1 /* SDDL_REVISION_1 */, descriptor, nullptr);
 }
 
 void PreloadShell() noexcept {

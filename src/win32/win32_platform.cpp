@@ -10,12 +10,14 @@
 #include "win32/handles.h"
 #include "win32/responsiveness.h"
 #include "win32/system_library.h"
+#include "win32/verified_copy.h"
 
 namespace setup {
 
 using win32::ComInitGuard;
 using win32::ComPtr;
 using win32::ProcessInformation;
+using win32::UniqueFileHandle;
 
 std::wstring DescribeError(DWORD code) {
     wchar_t* buffer = nullptr;
@@ -114,10 +116,46 @@ Status Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attr
     return Done{};
 }
 
-Status Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
+Status Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
+                                        const std::optional<Sha256Digest>& expected) {
+    if (!expected) return win32::Unrecorded();
     std::wstring target = destination;
     if (!target.empty() && target.back() == L'\\') target += FileNameOf(source);
-    if (!::CopyFileW(source.c_str(), target.c_str(), FALSE)) return LastError();
+    const UniqueFileHandle from = win32::OpenForCopy(source);
+    if (!from) return LastError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(from.get(), &info)) return LastError();
+    // An existing read-only file is not replaced, as CopyFile does not overwrite it.
+    const DWORD present = ::GetFileAttributesW(target.c_str());
+    if (present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_READONLY)) {
+        return PlatformError{DescribeError(ERROR_ACCESS_DENIED)};
+    }
+
+    // The contents go into a new file beside the target, which takes the target's place only once it is
+    // complete and checked: a copy that fails or does not match leaves the target as it was.
+    const std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
+    wchar_t temporary[MAX_PATH];
+    if (!::GetTempFileNameW(folder.c_str(), L"stp", 0, temporary)) return LastError();
+    Status result = Done{};
+    {
+        UniqueFileHandle to(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!to) {
+            result = LastError();
+        } else {
+            result = win32::CopyChecked(from.get(), to.get(), *expected);
+            // As CopyFile: the source's time of last writing,
+            if (result.ok()) ::SetFileTime(to.get(), nullptr, nullptr, &info.ftLastWriteTime);
+        }
+    }
+    if (result.ok() && !::MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) result = LastError();
+    if (!result.ok()) {
+        ::DeleteFileW(temporary);
+        return result;
+    }
+    // and its attributes, marked for backup.
+    const DWORD attributes = (info.dwFileAttributes & ~kAttributesNotSettable) | FILE_ATTRIBUTE_ARCHIVE;
+    ::SetFileAttributesW(target.c_str(), attributes);
     return Done{};
 }
 
@@ -152,14 +190,21 @@ Status Win32Platform::StartProgram(const std::wstring& command_line) {
     return Done{};
 }
 
-Result<WaitResult> Win32Platform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {
+Result<WaitResult> Win32Platform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                                 const std::optional<Sha256Digest>& expected,
+                                                 std::uint32_t timeout_ms) {
+    UniqueFileHandle held;
+    const Status written = win32::WriteHeldCopy(source, copy, expected, held);
+    if (!written.ok()) return written.failure();
+
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     ProcessInformation process;
-    if (!::CreateProcessW(application.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          process.put())) {
-        return WaitResult::NotStarted;
-    }
+    const BOOL started = ::CreateProcessW(copy.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                          &startup, process.put());
+    // Running, the program is the file held until now; from here on the installer may open itself as it likes.
+    held.reset();
+    if (!started) return WaitResult::NotStarted;
 
     // Our windows keep painting and answering while we wait, so Windows never marks them as hung.
     switch (WaitAnswering(process.process(), timeout_ms)) {

@@ -25,11 +25,13 @@ public:
     Result<bool> FileExists(const std::wstring& path) override;
     Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
     Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
-    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
+    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
+                             const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
 
     Status StartProgram(const std::wstring& command_line) override;
-    Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
+    Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                      const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
 
     std::optional<std::wstring> ShellFolder(int folder_id) override;
     Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;

@@ -1,6 +1,7 @@
 // The program's three windows, one instance each for the whole run, and the services they share.
 #pragma once
 
+#include "core/install/payload_records.h"
 #include "core/platform.h"
 
 namespace setup {
@@ -12,6 +13,8 @@ struct Forms {
     Form* frmKyodaku = nullptr;  // the terms agreement
     Form* frmRudIze = nullptr;   // the setup progress window
     Platform* platform = nullptr;
+    // The digests of the medium's files, as setup.exe records them.
+    const PayloadRecords* records = nullptr;
 };
 
 }  // namespace setup

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Checks the medium: a 32-bit setup.exe (the components it installs are 32-bit), the whole Package folder, an
-# import table that names only DLLs that ship with Windows, the version resource, and the medium's ISO image:
+# Checks the medium: a 32-bit setup.exe (the components it installs are 32-bit), the whole Package folder, the
+# digests setup.exe records of it, an import table that names only DLLs that ship with Windows, the version
+# resource, and the medium's ISO image:
 # its Joliet tree (what Windows reads) names setup.exe and every Package file in their own case, and each file
 # in it is byte for byte the one in dist/medium. No 64-bit medium is left beside it.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
 dist=${1:-dist}
 package_files=(rudize.exe mscomctl.ocx comdlg32.ocx mscomct2.ocx MSCC2JP.DLL TransLh6.ocx MSMAPI32.OCX MSMPIJP.DLL
                UNLHA32.DLL vb6jp.DLL RoVur.dll ZozuvOvero.dll)
@@ -75,6 +77,8 @@ check "setup.exe imports only system DLLs" imports_ok "$m/setup.exe"
 for f in "${package_files[@]}"; do
   check "Package/$f is a 32-bit Windows file" bash -c "file '$m/Package/$f' | grep -q 'PE32 .*Intel 80386'"
 done
+check "setup.exe records the SHA-256 of every Package file it copies" \
+  "$root/scripts/payload-records.py" check "$m/setup.exe" "$m/Package" "${package_files[@]}"
 check "version resource names the product and 2.04" version_ok "$m/setup.exe"
 check "medium.iso has a Joliet tree" joliet_loaded "$dist/medium.iso"
 check "medium.iso lists setup.exe and Package in their case" iso_lists_all "$dist/medium.iso" "$m"

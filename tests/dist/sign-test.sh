@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Signing of the medium, with a throw-away certificate authority: setup.exe is signed and verifies
-# against that authority, a flipped byte breaks the signature, signing changes nothing but the signature,
-# and each bad certificate (wrong password, a key that is not the certificate's, expired or not yet valid,
-# missing files, not for code signing) fails with a message that names it and leaves the media as they were.
-# Works on the program already built in build/x86; the media go to a folder of its own. A signed setup.exe
-# that verifies is left at build/signed/setup.exe for the end-to-end tests.
+# against that authority, a flipped byte breaks the signature, signing changes nothing but the signature
+# (setup.exe is then the build output with the digests of its Package filled in), and each bad certificate
+# (wrong password, a key that is not the certificate's, expired or not yet valid, missing files, not for code
+# signing) fails with a message that names it and leaves the media as they were.
+# Works on the program already built in build/x86; the media go to a folder of its own. A signed medium
+# that verifies is left at build/signed/ (setup.exe and Package/) for the end-to-end tests.
 # Usage: sign-test.sh
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -20,7 +21,10 @@ mkdir -p "$tmp/built"
 mkdir -p "$BUILD_DIR/x86/src"
 cp "$root/build/x86/src/setup.exe" "$BUILD_DIR/x86/src/setup.exe"
 cp -a "$root/build/x86/Package" "$BUILD_DIR/x86/Package"
+# What make dist signs: the build output with the digests of the Package beside it filled in.
 cp "$root/build/x86/src/setup.exe" "$tmp/built/medium.exe"
+"$root/scripts/payload-records.py" write "$tmp/built/medium.exe" "$BUILD_DIR/x86/Package" ||
+  { echo "sign-test: the payload records could not be written"; exit 1; }
 
 passed=0 failed=0
 ok() { passed=$((passed + 1)); }
@@ -122,7 +126,10 @@ make_dist
 check "unsigned make-dist succeeds" test "$rc" -eq 0
 check "no certificate: one line says setup.exe is not signed" test "$(lines_matching 'not signed')" -eq 1
 check "no certificate: setup.exe carries no signature" not is_signed "$DIST_DIR/medium/setup.exe"
-check "no certificate: setup.exe is the build output" cmp -s "$DIST_DIR/medium/setup.exe" "$tmp/built/medium.exe"
+check "no certificate: setup.exe is the build output with its payload records" \
+  cmp -s "$DIST_DIR/medium/setup.exe" "$tmp/built/medium.exe"
+check "the build output itself records nothing" \
+  bash -c "'$root/scripts/payload-records.py' show '$root/build/x86/src/setup.exe' | grep -qx '0 records'"
 check "no certificate: medium.iso made" test -s "$DIST_DIR/medium.iso"
 
 # --- PEM certificate with an encrypted key ---
@@ -145,12 +152,13 @@ printf "\\x$(printf %02x $(( ($(od -An -tu1 -j "$off" -N1 "$exe") ^ 0xff) )))" |
   dd of="$tmp/flipped.exe" bs=1 seek="$off" conv=notrunc status=none
 check "setup.exe with one byte flipped fails verification" not verifies "$tmp/flipped.exe"
 check "setup.exe with one byte flipped: the digest mismatch is found" grep -q 'MISMATCH' "$tmp/verify"
-# The signed program and its authority, kept for the end-to-end test that installs from it
-# (tests/e2e/run.sh lays it out as a medium). Only a copy that verifies is kept.
+# The signed medium and its authority, kept for the end-to-end test that installs from it
+# (tests/e2e/run.sh lays it out). Only a copy that verifies is kept.
 kept=$root/build/signed
 rm -rf "$kept"
 if verifies "$DIST_DIR/medium/setup.exe"; then
-  mkdir -p "$kept" && cp "$DIST_DIR/medium/setup.exe" "$kept/setup.exe" && cp "$pki/ca.pem" "$kept/test-ca.pem"
+  mkdir -p "$kept" && cp "$DIST_DIR/medium/setup.exe" "$kept/setup.exe" && cp -a "$DIST_DIR/medium/Package" "$kept/" &&
+    cp "$pki/ca.pem" "$kept/test-ca.pem"
 fi
 check "media and images of the signed build pass the distribution check" \
   bash -c "'$root/tests/dist/check-dist.sh' '$DIST_DIR' >'$tmp/check' 2>&1 || { cat '$tmp/check'; false; }"

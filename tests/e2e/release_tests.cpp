@@ -1,5 +1,6 @@
 // End-to-end tests of setup.exe as it ships: from a medium with DLLs planted beside it, from the root of a
-// CD-ROM drive, signed; and its windows through the keyboard and standard accessibility.
+// CD-ROM drive, signed, with a file of its Package changed; and its windows through the keyboard and standard
+// accessibility.
 //
 // Settings, from the environment (Wine paths), laid out by run.sh:
 //   E2E_PLANTED_DIR       setup.exe, Package\, the planted DLLs and planted_control.exe (default C:\planted-medium)
@@ -42,6 +43,36 @@ std::vector<std::pair<std::wstring, std::wstring>> PlantedLoads() {
 DWORD CertificateTableSize(const std::wstring& path) {
     IMAGE_NT_HEADERS32 nt;
     return ReadPeHeaders(path, nt) ? nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size : 0;
+}
+
+// The system's own text for an error code, as the program's error reports show it.
+std::wstring SystemText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text(buffer ? buffer : L"", length);
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
+    return text;
+}
+
+// A copy of the medium at C:\tampered-medium with one byte in the middle of Package\<file> flipped: what the
+// signed setup.exe records of that file no longer matches. Returns its setup.exe.
+std::wstring TamperedMedium(const std::wstring& file) {
+    const std::wstring dir = L"C:\\tampered-medium", package = dir + L"\\Package\\";
+    DeleteTree(dir);
+    EXPECT_TRUE(CreateDirectoryW(dir.c_str(), nullptr) && CreateDirectoryW(package.c_str(), nullptr));
+    EXPECT_TRUE(CopyFileW(SetupExe().c_str(), (dir + L"\\setup.exe").c_str(), FALSE));
+    for (const auto& [name, stamp] : FolderFiles(MediumPackage())) {
+        EXPECT_TRUE(CopyFileW((MediumPackage() + name).c_str(), (package + name).c_str(), FALSE)) << Show(name);
+    }
+    std::string bytes = ReadFileBytes(package + file);
+    EXPECT_GT(bytes.size(), 2u) << Show(file);
+    if (bytes.size() > 2) bytes[bytes.size() / 2] ^= 0x01;
+    SetFileAttributesW((package + file).c_str(), FILE_ATTRIBUTE_NORMAL);
+    WriteFileBytes(package + file, bytes);
+    return dir + L"\\setup.exe";
 }
 
 std::string Describe(HWND h) {
@@ -190,6 +221,64 @@ TEST_F(Medium, SignedSetupInstalls) {
                                  << ": run tests/dist/sign-test.sh first (it leaves build/signed/setup.exe)";
     EXPECT_GT(CertificateTableSize(exe), 0u) << "this setup.exe carries no signature";
     InstallEndToEnd(exe);
+}
+
+// ---- A medium that is not what was signed -----------------------------------------------------
+
+// The report of a file that does not match its record: the step's location, and the system's description of a
+// corrupt file.
+void ExpectCorruptFileReport(const ud::MessageBoxInfo& m, const std::wstring& location) {
+    EXPECT_EQ(Show(m.title), Show(kTitle));
+    EXPECT_EQ(Show(m.text), Show(L"エラー  " + location + L"\r\n情報   " + SystemText(ERROR_FILE_CORRUPT)));
+    EXPECT_EQ(m.icon, ud::IconKind::Warning);
+    ASSERT_EQ(m.buttons.size(), 1u);
+    EXPECT_EQ(m.buttons[0].first, IDOK);
+}
+
+TEST_F(Medium, ChangedInstallerIsNeverStarted) {
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress, {}, TamperedMedium(L"rudize.exe")));
+    HWND bar = ud::FindChild(progress, L"msctls_progress32");
+    ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+
+    ud::MessageBoxInfo m = WaitMessage();
+    ExpectCorruptFileReport(m, L"frmRudIze Function SetProgram()");
+    Answer(m, IDOK);
+    m = WaitMessage();
+    ExpectInformation(m, kFailed);
+    Answer(m, IDOK);
+    ExpectBackOnMenu(menu, progress);
+    EXPECT_EQ(ud::ProgressPos(bar), 10);
+    // Nothing of it was run or left: no installer copy, no run of the package installer, no later step.
+    EXPECT_FALSE(FileExists(kInstallRoot + L"\\setup.exe"));
+    EXPECT_FALSE(FileExists(kInstallRoot + L"\\Info\\rudize.log")) << "the package installer ran";
+    EXPECT_FALSE(FileExists(DesktopShortcut()));
+    for (const auto& f : kComponents) EXPECT_FALSE(FileExists(Wow64Dir() + f)) << Show(f);
+}
+
+TEST_F(Medium, ChangedRegisteredComponentIsNeitherPlacedNorRegistered) {
+    // TransLh6.ocx: the fourth component, checked as trapped and registered.
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress, {}, TamperedMedium(L"TransLh6.ocx")));
+    HWND bar = ud::FindChild(progress, L"msctls_progress32");
+    ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+
+    ud::MessageBoxInfo m = WaitMessage();
+    ExpectCorruptFileReport(m, L"frmRudIze Function SetDllFile()");
+    EXPECT_EQ(ud::ProgressPos(bar), 80);
+    Answer(m, IDOK);
+    m = WaitMessage();
+    ExpectInformation(m, kFailed);
+    Answer(m, IDOK);
+    ExpectBackOnMenu(menu, progress);
+
+    // The rows before it are in place; it and the rows after it are not; only the files before it are registered.
+    const std::wstring sys = Wow64Dir();
+    for (const auto& f : {L"comdlg32.ocx", L"mscomct2.ocx", L"MSCC2JP.DLL"}) EXPECT_TRUE(FileExists(sys + f)) << Show(f);
+    for (const auto& f : {L"TransLh6.ocx", L"MSMAPI32.OCX", L"ZozuvOvero.dll"}) EXPECT_FALSE(FileExists(sys + f)) << Show(f);
+    EXPECT_TRUE(RegistrarsDone());
+    EXPECT_EQ(Show(Join(RegisteredNames())), Show(L"comdlg32.ocx, mscomct2.ocx, mscomctl.ocx"));
+    EXPECT_FALSE(FileExists(kInstallRoot + L"\\setup.exe"));
 }
 
 // ---- Keyboard and accessibility ---------------------------------------------------------------

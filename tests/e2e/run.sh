@@ -3,15 +3,17 @@
 #
 #   tests/e2e/run.sh [BUILD_DIR] [gtest options...]      (BUILD_DIR default: build/x86)
 #
-# Needs BUILD_DIR/src/setup.exe, BUILD_DIR/Package/ and BUILD_DIR/tests/e2e/{e2e_tests.exe,planted.dll,
-# planted_control.exe} (cmake --preset x86 && cmake --build build/x86). Runs under Wine 10 in its root, in
-# WoW64 mode, as 64-bit Windows runs the 32-bit setup.exe (scripts/wine.sh). Starts Xvfb when there is no
-# DISPLAY, makes or reuses a prefix BUILD_DIR/e2e-prefix and lays out, inside it:
-#   C:\medium\          setup.exe + Package\
+# Needs the medium dist/medium (make dist: setup.exe records the digests of its Package, and copies nothing
+# else) and BUILD_DIR/tests/e2e/{e2e_tests.exe,planted.dll,planted_control.exe} (cmake --preset x86 &&
+# cmake --build build/x86). Runs under Wine 10 in its root, in WoW64 mode, as 64-bit Windows runs the 32-bit
+# setup.exe (scripts/wine.sh). Starts Xvfb when there is no DISPLAY, makes or reuses a prefix
+# BUILD_DIR/e2e-prefix and lays out, inside it:
+#   C:\medium\          the medium's setup.exe + Package\
 #   C:\planted-medium\  the same, with copies of a DLL of ours under system libraries' names beside setup.exe
 #   R:\                 a CD-ROM drive holding dist/medium.iso's files (extracted with xorriso), or, without the
-#                       image, the same files from the build
-#   C:\signed-medium\   build/signed/setup.exe (left by tests/dist/sign-test.sh; its test fails without it)
+#                       image, the medium's files
+#   C:\signed-medium\   build/signed/ (setup.exe and Package\, left by tests/dist/sign-test.sh; its test fails
+#                       without it)
 # and runs the tests as the ordinary Wine user (read-only files mean something then). Failure screenshots go
 # to BUILD_DIR/e2e-shots/. Then the two shortcuts the install test copied out are checked with lnkinfo.
 # Exits non-zero on any failure.
@@ -24,15 +26,19 @@ build=${1:-$root/build/x86}
 shift || true
 build=$(readlink -f "$build")
 
-setup_exe=$build/src/setup.exe
-package=$build/Package
+medium=${E2E_MEDIUM:-$root/dist/medium}
+setup_exe=$medium/setup.exe
+package=$medium/Package
 tests_exe=$build/tests/e2e/e2e_tests.exe
 planted_dll=$build/tests/e2e/planted.dll
 planted_control=$build/tests/e2e/planted_control.exe
 # Overridable, e.g. to try the layout without an image: E2E_ISO=/none tests/e2e/run.sh
 iso=${E2E_ISO:-$root/dist/medium.iso}
-signed_exe=${E2E_SIGNED_EXE:-$root/build/signed/setup.exe}
-for f in "$setup_exe" "$package/rudize.exe" "$tests_exe" "$planted_dll" "$planted_control"; do
+signed=${E2E_SIGNED:-$root/build/signed}
+for f in "$setup_exe" "$package/rudize.exe"; do
+  [[ -e $f ]] || { echo "e2e: $f missing; run make dist first" >&2; exit 2; }
+done
+for f in "$tests_exe" "$planted_dll" "$planted_control"; do
   [[ -e $f ]] || { echo "e2e: $f missing; build the x86 preset first" >&2; exit 2; }
 done
 
@@ -63,7 +69,7 @@ echo "e2e: $(wine_describe "$setup_exe")"
 # The medium, and the tests beside it, inside the prefix and owned by the Wine user.
 drive_c=$prefix/drive_c
 rm -rf "$drive_c/medium" "$drive_c/e2e" "$drive_c/e2e-lnk" "$drive_c/planted-medium" "$drive_c/planted" \
-  "$drive_c/signed-medium"
+  "$drive_c/signed-medium" "$drive_c/tampered-medium"
 mkdir -p "$drive_c/medium" "$drive_c/e2e" "$drive_c/planted-medium"
 cp "$setup_exe" "$drive_c/medium/setup.exe"
 cp -r "$package" "$drive_c/medium/Package"
@@ -83,14 +89,14 @@ export E2E_PLANTED_DIR='C:\planted-medium'
 E2E_PLANTED_NAMES=$(IFS=';'; echo "${planted_names[*]}")
 export E2E_PLANTED_NAMES
 
-# The signed program, when the signing test has left one.
-if [[ -f $signed_exe ]]; then
+# The signed medium, when the signing test has left one.
+if [[ -f $signed/setup.exe && -d $signed/Package ]]; then
   mkdir -p "$drive_c/signed-medium"
-  cp "$signed_exe" "$drive_c/signed-medium/setup.exe"
-  cp -r "$package" "$drive_c/signed-medium/Package"
-  echo "e2e: signed medium from $signed_exe"
+  cp "$signed/setup.exe" "$drive_c/signed-medium/setup.exe"
+  cp -r "$signed/Package" "$drive_c/signed-medium/Package"
+  echo "e2e: signed medium from $signed"
 else
-  echo "e2e: $signed_exe missing: run tests/dist/sign-test.sh first, or the signed-install test fails"
+  echo "e2e: $signed/setup.exe and Package missing: run tests/dist/sign-test.sh first, or the signed-install test fails"
 fi
 export E2E_SIGNED_SETUP_EXE='C:\signed-medium\setup.exe'
 
@@ -117,7 +123,7 @@ else
   cp -r "$package" "$disc/Package"
   chmod -R a-w "$disc"
   chmod u+w "$disc"
-  disc_source="files of $build (no $iso: make dist not run)"
+  disc_source="files of $medium (no $iso)"
 fi
 wine_grant_read "$disc"
 echo "e2e: drive R: holds the $disc_source"

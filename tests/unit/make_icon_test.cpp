@@ -37,7 +37,7 @@ std::vector<std::string> SavedPaths(const FakePlatform& fake) {
 
 TEST(MakeIcon, MakesTheDesktopShortcutThenTheProgramsOne) {
     FakePlatform fake = Machine();
-    EXPECT_TRUE(RudIzeSteps(fake).MakeIcon());
+    EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
 
     EXPECT_EQ(CallsOf(fake, "ShellFolder"), (std::vector<std::string>{"ShellFolder(0)", "ShellFolder(2)"}));
     EXPECT_EQ(SavedPaths(fake), (std::vector<std::string>{U(kDesktopLink), U(kProgramsLink)}));
@@ -58,7 +58,7 @@ TEST(MakeIcon, MakesTheDesktopShortcutThenTheProgramsOne) {
 TEST(MakeIcon, ReplacesAnExistingShortcutWithoutAsking) {
     FakePlatform fake = Machine();
     fake.AddFile(kDesktopLink, kAttrArchive, "old");
-    EXPECT_TRUE(RudIzeSteps(fake).MakeIcon());
+    EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
     EXPECT_EQ(fake.Content(kDesktopLink), "C:\\DAZov\\DAZov.mde");
     EXPECT_TRUE(fake.messages.empty());
 }
@@ -84,7 +84,7 @@ TEST(MakeIcon, FolderThatCannotBeLookedUpGetsNoShortcut) {
         fake.shell_folders[kFolderDesktop] = c.desktop;
         fake.shell_folders[kFolderPrograms] = c.programs;
 
-        EXPECT_TRUE(RudIzeSteps(fake).MakeIcon());
+        EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
         std::vector<std::string> expected;
         for (const std::wstring& path : c.saved) expected.push_back("SaveShortcut(" + U(path) + ")");
         EXPECT_EQ(CallsOf(fake, "SaveShortcut"), expected);
@@ -109,7 +109,7 @@ TEST(MakeIcon, ShortcutThatCannotBeSavedIsSkippedSilently) {
         FakePlatform fake = Machine();
         fake.Fail("SaveShortcut", c.failing, L"アクセスが拒否されました。");
 
-        EXPECT_TRUE(RudIzeSteps(fake).MakeIcon());
+        EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
         EXPECT_EQ(CallsOf(fake, "SaveShortcut").size(), 2u);  // the other one is still tried
         std::vector<std::string> expected;
         for (const std::wstring& path : c.made) expected.push_back(U(path));

@@ -28,13 +28,15 @@ FakePlatform Machine() {
     return fake;
 }
 
-// The caption lands in the fake's call log, so its place among the platform calls shows.
-void Load(FakePlatform& fake) {
-    MenuFormLoad(fake, [&](const std::wstring& caption) -> Status {
+// The caption lands in the fake's call log, so its place among the platform calls shows. The records are the
+// medium's as it is at the time unless others are given.
+void Load(FakePlatform& fake, const PayloadRecords& records) {
+    MenuFormLoad(fake, records, [&](const std::wstring& caption) -> Status {
         fake.calls.push_back("caption " + U(caption));
         return Done{};
     });
 }
+void Load(FakePlatform& fake) { Load(fake, test::RecordsOf(fake)); }
 
 std::vector<std::string> Started(const FakePlatform& fake) {
     std::vector<std::string> lines;
@@ -89,7 +91,7 @@ TEST(MenuFormLoad, FoldersAtADriveRootAndWithoutTrailingBackslash) {
     FakePlatform fake = Machine();
     fake.program_folder = L"D:\\";
     fake.AddFile(L"D:\\Package\\mscomctl.ocx", kAttrArchive, "root");
-    Load(fake);
+    Load(fake, test::RecordsOf(fake, L"D:\\Package\\"));
     EXPECT_EQ(CallsOf(fake, "FileExists"), std::vector<std::string>{"FileExists(C:\\WINDOWS\\system32\\mscomctl.ocx)"});
     EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite"),
               std::vector<std::string>{"CopyFileOverwrite(D:\\Package\\mscomctl.ocx -> C:\\WINDOWS\\system32\\)"});
@@ -130,7 +132,8 @@ TEST(MenuFormLoad, TrappedErrorIsReportedOnceAndNothingIsPlaced) {
 
 TEST(MenuFormLoad, CaptionThatCannotBeSetIsReportedLikeTheRest) {
     FakePlatform fake = Machine();
-    MenuFormLoad(fake, [](const std::wstring&) -> Status { return PlatformError{L"無効なプロパティ値です。"}; });
+    MenuFormLoad(fake, test::RecordsOf(fake),
+                 [](const std::wstring&) -> Status { return PlatformError{L"無効なプロパティ値です。"}; });
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmMain Form_Initialize()", L"無効なプロパティ値です。"));
     EXPECT_TRUE(fake.started.empty());
@@ -144,11 +147,12 @@ TEST(MenuFormLoad, FailedCopyIsSilentAndTheRegistrarStillRuns) {
     for (const Case& c : {Case{"nothing anywhere", false}, Case{"older copy in the system folder", true}}) {
         SCOPED_TRACE(c.label);
         FakePlatform fake = Machine();
+        const PayloadRecords made_with_it = test::RecordsOf(fake);
         ASSERT_TRUE(fake.DeleteFileForce(kSource).ok());
         if (c.older_copy) fake.AddFile(kTarget, 0, "old");
         fake.calls.clear();
 
-        Load(fake);
+        Load(fake, made_with_it);
         EXPECT_TRUE(fake.messages.empty());
         EXPECT_EQ(Started(fake), std::vector<std::string>{kRegistrar});
         if (c.older_copy) {
@@ -158,6 +162,28 @@ TEST(MenuFormLoad, FailedCopyIsSilentAndTheRegistrarStillRuns) {
         } else {
             EXPECT_FALSE(fake.HasFile(kTarget));
         }
+    }
+}
+
+TEST(MenuFormLoad, ControlFileThatIsNotWhatTheMediumRecordedIsReportedAndNotPlaced) {
+    struct Case {
+        const char* label;
+        bool recorded;
+        std::wstring description;
+    };
+    for (const Case& c : {Case{"one byte differs", true, FakePlatform::kCorrupt},
+                          Case{"no record", false, FakePlatform::kNoRecord}}) {
+        SCOPED_TRACE(c.label);
+        FakePlatform fake = Machine();
+        fake.AddFile(kTarget, kAttrArchive, "old");
+        Load(fake, PayloadRecords(test::TableOf(c.recorded ? std::vector<std::pair<std::string, std::string>>{
+                                                                 {"mscomctl.ocx", "nex"}}
+                                                           : std::vector<std::pair<std::string, std::string>>{})));
+
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmMain Form_Initialize()", c.description));
+        EXPECT_EQ(fake.Content(kTarget), "old");
+        EXPECT_TRUE(fake.started.empty()) << "registered all the same";
     }
 }
 

@@ -14,6 +14,8 @@ using test::CallsOf;
 using test::U;
 
 const std::wstring kCopy = L"C:\\DAZov\\setup.exe";
+// Neither step copies from the medium.
+const PayloadRecords kNoRecords;
 
 TEST(DeleteSetupExe, RemovesTheInstallerCopyIfItIsThere) {
     struct Case {
@@ -31,7 +33,7 @@ TEST(DeleteSetupExe, RemovesTheInstallerCopyIfItIsThere) {
         FakePlatform fake;
         if (c.present) fake.AddFile(kCopy, c.attributes);
 
-        EXPECT_TRUE(RudIzeSteps(fake).DeleteSetupExe());
+        EXPECT_TRUE(RudIzeSteps(fake, kNoRecords).DeleteSetupExe());
         EXPECT_FALSE(fake.HasFile(kCopy));
         EXPECT_EQ(CallsOf(fake, "DeleteFileForce").size(), c.present ? 1u : 0u);
         EXPECT_TRUE(fake.messages.empty());
@@ -41,7 +43,7 @@ TEST(DeleteSetupExe, RemovesTheInstallerCopyIfItIsThere) {
 TEST(DeleteSetupExe, SecondCallFindsNothingAndSucceeds) {
     FakePlatform fake;
     fake.AddFile(kCopy);
-    RudIzeSteps steps(fake);
+    RudIzeSteps steps(fake, kNoRecords);
     EXPECT_TRUE(steps.DeleteSetupExe());
     EXPECT_TRUE(steps.DeleteSetupExe());
     EXPECT_EQ(CallsOf(fake, "DeleteFileForce").size(), 1u);
@@ -58,7 +60,7 @@ TEST(DeleteSetupExe, FailureIsReportedOnce) {
         fake.AddFile(kCopy);
         fake.Fail(c.op, L"setup.exe", L"プロセスはファイルにアクセスできません。");
 
-        EXPECT_FALSE(RudIzeSteps(fake).DeleteSetupExe());
+        EXPECT_FALSE(RudIzeSteps(fake, kNoRecords).DeleteSetupExe());
         ASSERT_EQ(fake.messages.size(), 1u);
         EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze DeleteSetupExe()",
                                         L"プロセスはファイルにアクセスできません。"));
@@ -67,7 +69,7 @@ TEST(DeleteSetupExe, FailureIsReportedOnce) {
 
 TEST(ExecuteRuvok, StartsTheServiceToolWithSlashI) {
     FakePlatform fake;
-    EXPECT_TRUE(RudIzeSteps(fake).ExecuteRuvok());
+    EXPECT_TRUE(RudIzeSteps(fake, kNoRecords).ExecuteRuvok());
     ASSERT_EQ(fake.started.size(), 1u);
     EXPECT_EQ(U(fake.started[0]), "\"C:\\DAZov\\Info\\Ruvok.exe\" /i");
     EXPECT_TRUE(fake.waited.empty());  // not waited for
@@ -77,7 +79,7 @@ TEST(ExecuteRuvok, StartsTheServiceToolWithSlashI) {
 TEST(ExecuteRuvok, ToolThatCannotBeStartedIsAnErrorReport) {
     FakePlatform fake;
     fake.Fail("StartProgram", L"Ruvok.exe", L"指定されたファイルが見つかりません。");
-    EXPECT_FALSE(RudIzeSteps(fake).ExecuteRuvok());
+    EXPECT_FALSE(RudIzeSteps(fake, kNoRecords).ExecuteRuvok());
     ASSERT_EQ(fake.messages.size(), 1u);  // no service message after the report
     EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze ExecuteRuvok()", L"指定されたファイルが見つかりません。"));
 }

@@ -22,10 +22,10 @@ void CallEveryOperation(Platform& platform) {
     Ignored(platform.FileExists(file));
     Ignored(platform.GetAttributes(file));
     Ignored(platform.SetAttributes(file, kAttrArchive));
-    Ignored(platform.CopyFileOverwrite(file, L"C:\\DAZov\\"));
+    Ignored(platform.CopyFileOverwrite(file, L"C:\\DAZov\\", std::nullopt));
     Ignored(platform.DeleteFileForce(file));
     Ignored(platform.StartProgram(L"\"C:\\DAZov\\Info\\Ruvok.exe\" /i"));
-    Ignored(platform.RunAndWait(file, 50000));
+    Ignored(platform.RunCopyAndWait(file, L"C:\\DAZov\\setup.exe", std::nullopt, 50000));
     platform.ShellFolder(kFolderDesktop);
     Ignored(platform.SaveShortcut(L"C:\\x.lnk", ShortcutDefinition{}));
     Ignored(platform.ShowMessage(L"text", kMbInformation, L"title"));
@@ -44,10 +44,10 @@ TEST(ResponsivePlatform, WindowsAnswerBeforeEachOperationThatMayTakeTime) {
     }
     EXPECT_EQ(answered, (std::vector<std::string>{"FolderExists", "CreateFolder", "FileExists", "GetAttributes",
                                                   "SetAttributes", "CopyFileOverwrite", "DeleteFileForce",
-                                                  "StartProgram", "ShellFolder", "SaveShortcut"}));
+                                                  "StartProgram", "RunCopyAndWait", "ShellFolder", "SaveShortcut"}));
     // Quick, or answering by themselves.
-    EXPECT_EQ(direct, (std::vector<std::string>{"SystemFolder", "ProgramFolder", "RunAndWait", "ShowMessage"}));
-    EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "answer"), 10);
+    EXPECT_EQ(direct, (std::vector<std::string>{"SystemFolder", "ProgramFolder", "ShowMessage"}));
+    EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "answer"), 11);
 }
 
 TEST(ResponsivePlatform, HandsTheOutcomeBack) {
@@ -55,7 +55,7 @@ TEST(ResponsivePlatform, HandsTheOutcomeBack) {
     fake.Fail("CopyFileOverwrite", L"", L"アクセスが拒否されました。");
     fake.AddFile(L"C:\\a.dll");
     ResponsivePlatform responsive(fake, [] {});
-    EXPECT_EQ(responsive.CopyFileOverwrite(L"C:\\a.dll", L"C:\\b.dll").error(), L"アクセスが拒否されました。");
+    EXPECT_EQ(responsive.CopyFileOverwrite(L"C:\\a.dll", L"C:\\b.dll", Sha256Of("x")).error(), L"アクセスが拒否されました。");
     EXPECT_TRUE(responsive.FileExists(L"C:\\a.dll").value());
 }
 

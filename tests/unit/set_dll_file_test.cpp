@@ -34,7 +34,9 @@ FakePlatform Machine() {
     return fake;
 }
 
-bool RunStep(FakePlatform& fake) { return RudIzeSteps(fake).SetDllFile(); }
+// The step, with the records of the medium as it is at the time unless others are given.
+bool RunStep(FakePlatform& fake) { return RudIzeSteps(fake, test::RecordsOf(fake)).SetDllFile(); }
+bool RunStep(FakePlatform& fake, const PayloadRecords& records) { return RudIzeSteps(fake, records).SetDllFile(); }
 
 // No call names any of the rows after `number`.
 testing::AssertionResult LaterRowsUntouched(const FakePlatform& fake, int number) {
@@ -104,7 +106,7 @@ TEST(SetDllFile, SetupProgramAtADriveRootReadsFromItsPackageFolder) {
     FakePlatform fake = Machine();
     fake.program_folder = L"D:\\";
     fake.AddFile(L"D:\\Package\\comdlg32.ocx", kAttrArchive, "from the root");
-    RunStep(fake);
+    RunStep(fake, test::RecordsOf(fake, L"D:\\Package\\"));
     EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite").at(0),
               "CopyFileOverwrite(D:\\Package\\comdlg32.ocx -> C:\\WINDOWS\\system32\\)");
     EXPECT_EQ(fake.Content(kSystem + L"comdlg32.ocx"), "from the root");
@@ -195,10 +197,11 @@ TEST(SetDllFile, ComponentMissingFromPackage) {
     for (const Case& c : {Case{"no copy anywhere", false}, Case{"an older copy in the system folder", true}}) {
         SCOPED_TRACE(c.label);
         FakePlatform fake = Machine();
+        const PayloadRecords made_with_it = test::RecordsOf(fake);
         ASSERT_TRUE(fake.DeleteFileForce(L"D:\\Media\\Package\\comdlg32.ocx").ok());
         if (c.older_copy) fake.AddFile(kSystem + L"comdlg32.ocx", kAttrReadOnly, "older");
 
-        EXPECT_TRUE(RunStep(fake));
+        EXPECT_TRUE(RunStep(fake, made_with_it));
         EXPECT_TRUE(fake.messages.empty());
         // The registrar is started for whatever is (or is not) in the system folder.
         EXPECT_EQ(U(fake.started.at(0)), U(Registrar(L"comdlg32.ocx")));
@@ -210,6 +213,53 @@ TEST(SetDllFile, ComponentMissingFromPackage) {
             EXPECT_FALSE(fake.HasFile(kSystem + L"comdlg32.ocx"));
         }
     }
+}
+
+TEST(SetDllFile, ComponentThatIsNotWhatTheMediumRecordedIsNeitherPlacedNorRegistered) {
+    // Rows 1 to 8 report it and stop, as any trapped failure of theirs does.
+    for (int number : {3, 4}) {
+        SCOPED_TRACE(testing::Message() << "row " << number << " " << U(Row(number)));
+        FakePlatform fake = Machine();
+        const PayloadRecords signed_medium = test::RecordsOf(fake);
+        fake.AddFile(L"D:\\Media\\Package\\" + Row(number), kAttrArchive, "tampered");
+        fake.AddFile(kSystem + Row(number), kAttrReadOnly | kAttrArchive, "old");
+
+        EXPECT_FALSE(RunStep(fake, signed_medium));
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_TRUE(test::IsErrorReport(fake, 0, kLocation, FakePlatform::kCorrupt));
+        // What was in the system folder stays as it was, and nothing is registered in its name.
+        EXPECT_EQ(fake.Content(kSystem + Row(number)), "old");
+        EXPECT_EQ(fake.Attributes(kSystem + Row(number)), kAttrArchive);  // only cleared, before the copy
+        EXPECT_EQ(test::IndexOf(fake.calls, "StartProgram(" + U(Registrar(Row(number))) + ")"), -1);
+        EXPECT_TRUE(LaterRowsUntouched(fake, number));
+    }
+    // Rows 9 and 10 skip the row and go on.
+    for (int number : {9, 10}) {
+        SCOPED_TRACE(U(Row(number)));
+        FakePlatform fake = Machine();
+        const PayloadRecords signed_medium = test::RecordsOf(fake);
+        fake.AddFile(L"D:\\Media\\Package\\" + Row(number), kAttrArchive, "tampered");
+        fake.AddFile(kSystem + Row(number), 0, "old");
+
+        EXPECT_TRUE(RunStep(fake, signed_medium));
+        EXPECT_TRUE(fake.messages.empty());
+        EXPECT_EQ(fake.Content(kSystem + Row(number)), "old");
+        EXPECT_EQ(fake.Attributes(kSystem + Row(number)), 0u) << "fixed up";
+        EXPECT_EQ(test::IndexOf(fake.calls, "StartProgram(" + U(Registrar(Row(number))) + ")"), -1);
+        EXPECT_EQ(fake.started.size(), number == 10 ? 4u : 5u);
+        EXPECT_EQ(fake.Content(kSystem + Row(10)), number == 10 ? "old" : U(Row(10)));
+    }
+}
+
+TEST(SetDllFile, NoRecordsAtAllStopsAtTheFirstRow) {
+    // A setup.exe whose table was never filled in (not made by make dist).
+    FakePlatform fake = Machine();
+    EXPECT_FALSE(RunStep(fake, PayloadRecords()));
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_TRUE(test::IsErrorReport(fake, 0, kLocation, FakePlatform::kNoRecord));
+    EXPECT_FALSE(fake.HasFile(kSystem + Row(1)));
+    EXPECT_TRUE(fake.started.empty());
+    EXPECT_TRUE(LaterRowsUntouched(fake, 1));
 }
 
 TEST(SetDllFile, AttributeArithmetic) {

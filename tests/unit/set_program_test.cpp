@@ -12,6 +12,7 @@ using test::CallsOf;
 using test::U;
 
 const std::wstring kInstallerNotRun = L"≪ホルンデ≫サンプル版のセットアップファイルを実行することができません。";
+const std::string kRunCall = "RunCopyAndWait(D:\\Media\\Package\\rudize.exe -> C:\\DAZov\\setup.exe 50000)";
 const std::wstring kQuestion =
     L"既に≪ホルンデ≫サンプル版がセットアップされています。\r\n"
     L"セットアップを継続すると、既存の≪ホルンデ≫サンプル版と入力したデータは全て削除されます。\r\n"
@@ -23,7 +24,8 @@ protected:
         fake.program_folder = L"D:\\Media";
         fake.AddFile(L"D:\\Media\\Package\\rudize.exe", kAttrArchive, "installer");
     }
-    bool Run() { return RudIzeSteps(fake).SetProgram(); }
+    // With the records of the medium as it is at the time.
+    bool Run() { return RudIzeSteps(fake, test::RecordsOf(fake)).SetProgram(); }
 
     FakePlatform fake;
 };
@@ -35,16 +37,14 @@ TEST_F(SetProgramTest, NoInstallRootCreatesItWithoutAQuestion) {
     EXPECT_TRUE(fake.messages.empty());
     EXPECT_EQ(CallsOf(fake, "CreateFolder"), std::vector<std::string>{"CreateFolder(C:\\DAZov)"});
     EXPECT_EQ(fake.Content(L"C:\\DAZov\\setup.exe"), "installer");
-    EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite"),
-              std::vector<std::string>{"CopyFileOverwrite(D:\\Media\\Package\\rudize.exe -> C:\\DAZov\\setup.exe)"});
 }
 
-TEST_F(SetProgramTest, WaitsFiftySecondsForTheCopyInTheInstallRoot) {
+TEST_F(SetProgramTest, RunsTheCopyInTheInstallRootAndWaitsFiftySeconds) {
     EXPECT_TRUE(Run());
-    EXPECT_EQ(CallsOf(fake, "RunAndWait"), std::vector<std::string>{"RunAndWait(C:\\DAZov\\setup.exe 50000)"});
-    // The copy is made before it is run.
-    EXPECT_LT(test::IndexOf(fake.calls, "CopyFileOverwrite(D:\\Media\\Package\\rudize.exe -> C:\\DAZov\\setup.exe)"),
-              test::IndexOf(fake.calls, "RunAndWait(C:\\DAZov\\setup.exe 50000)"));
+    // One operation copies, checks, holds and starts the copy, so nothing can come between.
+    EXPECT_EQ(CallsOf(fake, "RunCopyAndWait"), std::vector<std::string>{kRunCall});
+    EXPECT_TRUE(CallsOf(fake, "CopyFileOverwrite").empty());
+    EXPECT_EQ(fake.waited, std::vector<std::wstring>{L"C:\\DAZov\\setup.exe"});
     EXPECT_TRUE(fake.started.empty());
 }
 
@@ -97,9 +97,10 @@ TEST_F(SetProgramTest, ReadOnlyLeftoverCopyIsReplaced) {
 TEST_F(SetProgramTest, SetupFolderAtADriveRoot) {
     fake.program_folder = L"D:\\";
     fake.AddFile(L"D:\\Package\\rudize.exe", kAttrArchive, "root installer");
-    EXPECT_TRUE(Run());
-    EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite"),
-              std::vector<std::string>{"CopyFileOverwrite(D:\\Package\\rudize.exe -> C:\\DAZov\\setup.exe)"});
+    fake.calls.clear();
+    EXPECT_TRUE(RudIzeSteps(fake, test::RecordsOf(fake, L"D:\\Package\\")).SetProgram());
+    EXPECT_EQ(CallsOf(fake, "RunCopyAndWait"),
+              std::vector<std::string>{"RunCopyAndWait(D:\\Package\\rudize.exe -> C:\\DAZov\\setup.exe 50000)"});
     EXPECT_EQ(fake.Content(L"C:\\DAZov\\setup.exe"), "root installer");
 }
 
@@ -122,7 +123,7 @@ TEST_F(SetProgramTest, OnlyEndingWithinTheLimitCountsAsRun) {
         f.AddFile(L"D:\\Media\\Package\\rudize.exe");
         f.wait_result = c.wait;
 
-        EXPECT_EQ(RudIzeSteps(f).SetProgram(), c.ok);
+        EXPECT_EQ(RudIzeSteps(f, test::RecordsOf(f)).SetProgram(), c.ok);
         if (c.ok) {
             EXPECT_TRUE(f.messages.empty());
         } else {
@@ -146,7 +147,7 @@ TEST_F(SetProgramTest, TrappedFailuresAreReportedOnceAndStopTheStep) {
         {"install root cannot be created", false, "CreateFolder", L"C:\\DAZov"},
         {"setup folder unknown", false, "ProgramFolder", L""},
         {"leftover copy cannot be deleted", true, "DeleteFileForce", L"setup.exe"},
-        {"package installer cannot be copied", false, "CopyFileOverwrite", L"rudize.exe"},
+        {"package installer cannot be copied", false, "RunCopyAndWait", L"rudize.exe"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -155,7 +156,7 @@ TEST_F(SetProgramTest, TrappedFailuresAreReportedOnceAndStopTheStep) {
         if (c.root_exists) f.AddFile(L"C:\\DAZov\\setup.exe");
         f.Fail(c.op, c.argument, L"アクセスが拒否されました。");
 
-        EXPECT_FALSE(RudIzeSteps(f).SetProgram());
+        EXPECT_FALSE(RudIzeSteps(f, test::RecordsOf(f)).SetProgram());
         std::size_t report = c.root_exists ? 1 : 0;  // after the question when the root was there
         ASSERT_EQ(f.messages.size(), report + 1);
         EXPECT_TRUE(test::IsErrorReport(f, report, L"frmRudIze Function SetProgram()", L"アクセスが拒否されました。"));
@@ -164,13 +165,37 @@ TEST_F(SetProgramTest, TrappedFailuresAreReportedOnceAndStopTheStep) {
 }
 
 TEST_F(SetProgramTest, InstallerMissingFromPackageIsAnErrorNotANotRunMessage) {
-    FakePlatform f;  // no Package\rudize.exe at all
-    EXPECT_FALSE(RudIzeSteps(f).SetProgram());
+    FakePlatform f;  // no Package\rudize.exe at all, though the medium was made with one
+    EXPECT_FALSE(RudIzeSteps(f, PayloadRecords(test::TableOf({{"rudize.exe", "installer"}}))).SetProgram());
     ASSERT_EQ(f.messages.size(), 1u);
     EXPECT_TRUE(test::IsErrorReport(f, 0, L"frmRudIze Function SetProgram()", L"指定されたファイルが見つかりません。"));
     EXPECT_TRUE(f.waited.empty());
     // The install root it made stays: nothing is rolled back.
     EXPECT_TRUE(f.HasFolder(L"C:\\DAZov"));
+}
+
+TEST_F(SetProgramTest, InstallerThatIsNotWhatTheMediumRecordedIsNeverStarted) {
+    struct Case {
+        const char* label;
+        PayloadTable table;
+        std::wstring description;
+    };
+    const Case cases[] = {
+        {"one byte differs", test::TableOf({{"rudize.exe", "installes"}}), FakePlatform::kCorrupt},
+        {"no record (a table never filled in)", test::TableOf({}), FakePlatform::kNoRecord},
+        {"a record under another name only", test::TableOf({{"RUDIZE.EXE", "installer"}}), FakePlatform::kNoRecord},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakePlatform f;
+        f.AddFile(L"D:\\Media\\Package\\rudize.exe", kAttrArchive, "installer");
+
+        EXPECT_FALSE(RudIzeSteps(f, PayloadRecords(c.table)).SetProgram());
+        ASSERT_EQ(f.messages.size(), 1u);  // the report, and no installer-not-run message
+        EXPECT_TRUE(test::IsErrorReport(f, 0, L"frmRudIze Function SetProgram()", c.description));
+        EXPECT_TRUE(f.waited.empty());
+        EXPECT_FALSE(f.HasFile(L"C:\\DAZov\\setup.exe"));
+    }
 }
 
 }  // namespace

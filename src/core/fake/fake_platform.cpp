@@ -145,11 +145,22 @@ Status FakePlatform::SetAttributes(const std::wstring& path, std::uint32_t attri
     return Done{};
 }
 
-Status FakePlatform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) {
-    Record("CopyFileOverwrite", source + L" -> " + destination);
-    if (auto failure = Arranged("CopyFileOverwrite", source)) return *failure;
+Result<FakePlatform::File> FakePlatform::Verified(const std::wstring& source,
+                                                 const std::optional<Sha256Digest>& expected) const {
+    // Refused before the source is even opened.
+    if (!expected) return PlatformError{kNoRecord, true};
     auto from = files_.find(Key(source));
     if (from == files_.end()) return PlatformError{L"指定されたファイルが見つかりません。"};
+    if (Sha256Of(from->second.content) != *expected) return PlatformError{kCorrupt, true};
+    return from->second;
+}
+
+Status FakePlatform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
+                                       const std::optional<Sha256Digest>& expected) {
+    Record("CopyFileOverwrite", source + L" -> " + destination);
+    if (auto failure = Arranged("CopyFileOverwrite", source)) return *failure;
+    const Result<File> from = Verified(source, expected);
+    if (!from.ok()) return from.failure();
     std::wstring target = destination;
     if (!target.empty() && target.back() == L'\\') target += source.substr(source.rfind(L'\\') + 1);
     if (!HasFolder(Parent(target))) return PlatformError{L"指定されたパスが見つかりません。"};
@@ -158,7 +169,7 @@ Status FakePlatform::CopyFileOverwrite(const std::wstring& source, const std::ws
         return PlatformError{L"アクセスが拒否されました。"};
     }
     // A copy keeps the source's attributes, as CopyFile does, and is marked for backup.
-    files_[Key(target)] = File{from->second.attributes | kAttrArchive, from->second.content};
+    files_[Key(target)] = File{from.value().attributes | kAttrArchive, from.value().content};
     return Done{};
 }
 
@@ -176,11 +187,18 @@ Status FakePlatform::StartProgram(const std::wstring& command_line) {
     return Done{};
 }
 
-Result<WaitResult> FakePlatform::RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) {
-    Record("RunAndWait", application + L" " + std::to_wstring(timeout_ms));
-    if (auto failure = Arranged("RunAndWait", application)) return *failure;
-    waited.push_back(application);
-    if (!HasFile(application)) return WaitResult::NotStarted;
+Result<WaitResult> FakePlatform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                                const std::optional<Sha256Digest>& expected,
+                                                std::uint32_t timeout_ms) {
+    Record("RunCopyAndWait", source + L" -> " + copy + L" " + std::to_wstring(timeout_ms));
+    if (auto failure = Arranged("RunCopyAndWait", source)) return *failure;
+    const Result<File> from = Verified(source, expected);
+    if (!from.ok()) return from.failure();
+    // The copy is a new file: one that is there already is never written into.
+    if (HasFile(copy) || HasFolder(copy)) return PlatformError{L"既に存在するファイルを作成することはできません。"};
+    if (!HasFolder(Parent(copy))) return PlatformError{L"指定されたパスが見つかりません。"};
+    files_[Key(copy)] = File{kAttrArchive, from.value().content};
+    waited.push_back(copy);
     return wait_result;
 }
 

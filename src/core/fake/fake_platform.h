@@ -1,7 +1,8 @@
 // An in-memory stand-in for the machine, for the native tests of the install logic.
 //
 // It keeps folders, files and their attributes, records every call in order (command lines included), answers
-// message boxes from a script, and can be told to make a given call fail with a given description.
+// message boxes from a script, and can be told to make a given call fail with a given description. Copies are
+// checked against the digest they are given, as the Windows platform checks them.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,10 @@ public:
         ShortcutDefinition definition;
     };
 
+    // What a refused copy says: without a record, and with a digest that differs.
+    static constexpr const wchar_t* kNoRecord = L"このファイルのデジタル署名を検証できません。";
+    static constexpr const wchar_t* kCorrupt = L"ファイルかディレクトリが破損しています。";
+
     FakePlatform();
 
     // ---- Arranging the machine.
@@ -42,7 +47,7 @@ public:
     // Makes the named operation fail with `description`. `op` is the method name ("CopyFileOverwrite",
     // "StartProgram", ...); `argument`, when not empty, restricts it to calls whose first argument contains it.
     void Fail(const std::string& op, const std::wstring& argument = L"", const std::wstring& description = L"失敗");
-    // What RunAndWait reports; Finished by default.
+    // What RunCopyAndWait reports once the copy is made; Finished by default.
     WaitResult wait_result = WaitResult::Finished;
     // Answers of the next message boxes, in order; when empty every box is answered with OK (Yes for questions).
     std::deque<int> answers;
@@ -54,7 +59,7 @@ public:
     std::string Content(const std::wstring& path) const;
     std::vector<std::string> calls;           // "Op(argument)" in call order, UTF-8
     std::vector<std::wstring> started;        // command lines given to StartProgram
-    std::vector<std::wstring> waited;         // applications given to RunAndWait
+    std::vector<std::wstring> waited;         // copies RunCopyAndWait made and started
     std::vector<Message> messages;
     std::vector<Shortcut> shortcuts;          // every successful SaveShortcut, in order
 
@@ -66,10 +71,12 @@ public:
     Result<bool> FileExists(const std::wstring& path) override;
     Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
     Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
-    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination) override;
+    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
+                             const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
     Status StartProgram(const std::wstring& command_line) override;
-    Result<WaitResult> RunAndWait(const std::wstring& application, std::uint32_t timeout_ms) override;
+    Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                      const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
     std::optional<std::wstring> ShellFolder(int folder_id) override;
     Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
     Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
@@ -86,6 +93,8 @@ private:
         std::wstring description;
     };
     void Record(const std::string& op, const std::wstring& argument);
+    // The source file of a copy, once it is found and matches `expected`; else the failure.
+    Result<File> Verified(const std::wstring& source, const std::optional<Sha256Digest>& expected) const;
     // The failure arranged for this call, if any.
     std::optional<PlatformError> Arranged(const std::string& op, const std::wstring& argument) const;
     static std::wstring Key(const std::wstring& path);

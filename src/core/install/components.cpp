@@ -64,16 +64,26 @@ void NormaliseAttributes(Platform& platform, const std::wstring& target) {
 
 }  // namespace
 
-bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row, Trap& trap) {
+bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row,
+                    const PayloadRecords& records, Trap& trap) {
     const std::wstring target = folders.system + std::wstring(row.name);
     const std::wstring source = folders.setup + std::wstring(kSourceFolder) + std::wstring(row.name);
 
     const Status cleared = ClearReadOnlyIfPresent(platform, target);
     if (row.check == CheckMode::Trapped && !trap.Check(cleared)) return false;
 
-    // From here on nothing is reported: a failed copy (source missing, target protected) leaves whatever file
-    // is in the system folder, and that one is normalised and registered.
-    Ignored(platform.CopyFileOverwrite(source, folders.system));
+    // A copy the medium's records do not vouch for has changed nothing in the system folder, and whatever is
+    // there is neither fixed up nor registered in its name: a trapped row reports it and stops, an ignored
+    // row is skipped.
+    const Status copied = platform.CopyFileOverwrite(source, folders.system, records.Find(row.name));
+    if (copied.unverified()) {
+        if (row.check == CheckMode::Ignored) return true;
+        trap.Check(copied);
+        return false;
+    }
+
+    // From here on nothing is reported: any other failed copy (source missing, target protected) leaves
+    // whatever file is in the system folder, and that one is normalised and registered.
     NormaliseAttributes(platform, target);
     if (!row.registered) return true;
 

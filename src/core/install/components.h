@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/error_report.h"
+#include "core/install/payload_records.h"
 #include "core/platform.h"
 
 namespace setup {
@@ -64,9 +65,12 @@ std::wstring RegistrarCommandLine(const std::wstring& system_folder, std::wstrin
 std::wstring RegistrationFailedText(std::wstring_view file_name);
 
 // Runs the procedure for one row. A failure of a trapped existence check is reported through the caller's
-// trapped region, and the row ends there; everything after the check runs with failures ignored. Returns
-// false when the row ended on a reported failure, or when the row is registered and the registrar could not
-// be started (after showing the registration-failed message).
-bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row, Trap& trap);
+// trapped region, and the row ends there; everything after the check runs with failures ignored. The copy is
+// checked against the row's record: a file that is not what the signed medium holds ends the row at once,
+// reported in a trapped row and skipped in an ignored one, and nothing of it is fixed up or registered.
+// Returns false when the row ended on a reported failure, or when the row is registered and the registrar
+// could not be started (after showing the registration-failed message).
+bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row,
+                    const PayloadRecords& records, Trap& trap);
 
 }  // namespace setup

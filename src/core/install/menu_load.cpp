@@ -6,13 +6,14 @@
 
 namespace setup {
 
-void MenuFormLoad(Platform& platform, const std::function<Status(const std::wstring&)>& set_caption) {
+void MenuFormLoad(Platform& platform, const PayloadRecords& records,
+                  const std::function<Status(const std::wstring&)>& set_caption) {
     Trap trap(platform, kLocMenuLoad);
     if (!trap.Check(set_caption(MenuCaption()))) return;
     const Result<ComponentFolders> folders = ReadComponentFolders(platform);
     if (!trap.Check(folders)) return;
     // A failed registrar start only shows its message here: the menu opens all the same.
-    PlaceComponent(platform, folders.value(), kProgressBarControl, trap);
+    PlaceComponent(platform, folders.value(), kProgressBarControl, records, trap);
 }
 
 }  // namespace setup

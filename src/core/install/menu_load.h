@@ -5,13 +5,16 @@
 #include <functional>
 #include <string>
 
+#include "core/install/payload_records.h"
 #include "core/platform.h"
 
 namespace setup {
 
 // Runs the menu's load work. `set_caption` sets the window caption. An error up to and including the check of
 // an existing control file is reported once under the menu's location, and nothing is then copied or
-// registered; from the copy on, failures are skipped.
-void MenuFormLoad(Platform& platform, const std::function<Status(const std::wstring&)>& set_caption);
+// registered; from the copy on, failures are skipped, except a control file that is not what `records` say
+// the signed medium holds, which is reported as well and neither placed nor registered.
+void MenuFormLoad(Platform& platform, const PayloadRecords& records,
+                  const std::function<Status(const std::wstring&)>& set_caption);
 
 }  // namespace setup

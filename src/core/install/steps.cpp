@@ -60,15 +60,16 @@ bool RudIzeSteps::SetProgram() {
     const std::wstring source =
         WithTrailingBackslash(folder.value()) + std::wstring(kSourceFolder) + std::wstring(kPackageInstaller);
     const std::wstring copy{kInstallerCopy};
-    // A copy left by an earlier run may be read-only, which would refuse the overwrite.
+    // A copy left by an earlier run (read-only, perhaps) makes room for the new one, which is always a new file.
     const Result<bool> left_over = platform_.FileExists(copy);
     if (!trap.Check(left_over)) return false;
     if (left_over.value() && !trap.Check(platform_.DeleteFileForce(copy))) return false;
-    if (!trap.Check(platform_.CopyFileOverwrite(source, copy))) return false;
 
-    // The installer's exit code is not looked at: installers of this kind return non-zero on success.
-    // Only ending within the time limit counts.
-    const Result<WaitResult> run = platform_.RunAndWait(copy, kInstallerWaitMs);
+    // The copy is checked against the medium's record and cannot be changed before it runs; a copy that cannot
+    // be made is reported here, and nothing is started. The installer's exit code is not looked at: installers
+    // of this kind return non-zero on success. Only ending within the time limit counts.
+    const Result<WaitResult> run =
+        platform_.RunCopyAndWait(source, copy, records_.Find(kPackageInstaller), kInstallerWaitMs);
     if (!trap.Check(run)) return false;
     if (run.value() != WaitResult::Finished) {
         trap.Check(platform_.ShowMessage(InstallerNotRunText(), kMbInformation, kTitle));
@@ -83,7 +84,7 @@ bool RudIzeSteps::SetDllFile() {
     if (!trap.Check(folders)) return false;
     for (const ComponentRow& row : kComponents) {
         // A reported failure, or a registrar that could not be started: the rows after this one are left alone.
-        if (!PlaceComponent(platform_, folders.value(), row, trap)) return false;
+        if (!PlaceComponent(platform_, folders.value(), row, records_, trap)) return false;
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/install/payload_records.h"
 #include "core/platform.h"
 
 namespace setup {
@@ -35,10 +36,11 @@ ShortcutDefinition ApplicationShortcut();
 // "ホルンデ.lnk" in the given folder.
 std::wstring ShortcutFileName(const std::wstring& folder);
 
-// The steps as they run on a machine, through the platform.
+// The steps as they run on a machine, through the platform. Every file copied from the medium is checked
+// against `records`.
 class RudIzeSteps : public InstallSteps {
 public:
-    explicit RudIzeSteps(Platform& platform) : platform_(platform) {}
+    RudIzeSteps(Platform& platform, const PayloadRecords& records) : platform_(platform), records_(records) {}
     bool SetProgram() override;
     bool SetDllFile() override;
     bool MakeIcon() override;
@@ -47,6 +49,7 @@ public:
 
 private:
     Platform& platform_;
+    const PayloadRecords& records_;
 };
 
 }  // namespace setup

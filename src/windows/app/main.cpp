@@ -3,11 +3,13 @@
 
 #include <commctrl.h>
 
+#include "core/install/payload_records.h"
 #include "core/responsive_platform.h"
 #include "win32/responsiveness.h"
 #include "win32/system_library.h"
 #include "win32/win32_platform.h"
 #include "windows/agreement/frm_kyodaku.h"
+#include "windows/app/payload_table.h"
 #include "windows/forms.h"
 #include "windows/menu/frm_main.h"
 #include "windows/progress/frm_rudize.h"
@@ -49,8 +51,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     setup::Win32Platform platform;
     // The install runs on the windows' thread: they answer between its operations.
     setup::ResponsivePlatform responsive(platform, setup::AnswerPending);
+    // Every file copied from the medium is checked against these.
+    const setup::PayloadRecords records(setup::EmbeddedPayloadTable());
     setup::Forms forms;
     forms.platform = &responsive;
+    forms.records = &records;
     setup::FrmMain menu(forms);
     setup::FrmKyodaku terms(forms);
     setup::FrmRudIze progress(forms);

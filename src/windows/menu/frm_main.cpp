@@ -10,7 +10,7 @@ using namespace menu_design;
 FrmMain::FrmMain(Forms& forms) : Form(kDesign), forms_(forms) {}
 
 void FrmMain::Form_Load() {
-    MenuFormLoad(*forms_.platform, [this](const std::wstring& caption) -> Status {
+    MenuFormLoad(*forms_.platform, *forms_.records, [this](const std::wstring& caption) -> Status {
         SetCaption(caption);
         return Done{};
     });

@@ -16,7 +16,7 @@ constexpr UINT kTimer1IntervalMs = 100;
 
 }  // namespace
 
-FrmRudIze::FrmRudIze(Forms& forms) : Form(kDesign), forms_(forms), steps_(*forms.platform) {}
+FrmRudIze::FrmRudIze(Forms& forms) : Form(kDesign), forms_(forms), steps_(*forms.platform, *forms.records) {}
 
 void FrmRudIze::Form_Load() {
     SetCaption(MenuCaption());
