@@ -98,6 +98,9 @@ public:
     // The folder of the running setup program: no trailing backslash except at a drive root ("D:\").
     virtual Result<std::wstring> ProgramFolder() = 0;
     virtual Result<bool> FolderExists(const std::wstring& path) = 0;
+    // True when `path` leads elsewhere: a junction, a symbolic link or any other reparse point. False when
+    // nothing is there.
+    virtual Result<bool> IsLink(const std::wstring& path) = 0;
     // Creates one folder; its parent must exist.
     virtual Status CreateFolder(const std::wstring& path) = 0;
     virtual Result<bool> FileExists(const std::wstring& path) = 0;

@@ -5,6 +5,7 @@ namespace setup {
 Result<std::wstring> ResponsivePlatform::SystemFolder() { return machine_.SystemFolder(); }
 Result<std::wstring> ResponsivePlatform::ProgramFolder() { return machine_.ProgramFolder(); }
 Result<bool> ResponsivePlatform::FolderExists(const std::wstring& path) { return Answered().FolderExists(path); }
+Result<bool> ResponsivePlatform::IsLink(const std::wstring& path) { return Answered().IsLink(path); }
 Status ResponsivePlatform::CreateFolder(const std::wstring& path) { return Answered().CreateFolder(path); }
 Result<bool> ResponsivePlatform::FileExists(const std::wstring& path) { return Answered().FileExists(path); }
 

@@ -23,6 +23,7 @@ public:
     Result<std::wstring> SystemFolder() override;
     Result<std::wstring> ProgramFolder() override;
     Result<bool> FolderExists(const std::wstring& path) override;
+    Result<bool> IsLink(const std::wstring& path) override;
     Status CreateFolder(const std::wstring& path) override;
     Result<bool> FileExists(const std::wstring& path) override;
     Result<std::uint32_t> GetAttributes(const std::wstring& path) override;

@@ -92,6 +92,12 @@ Result<bool> Win32Platform::FolderExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+Result<bool> Win32Platform::IsLink(const std::wstring& path) {
+    // The attributes of the link itself: GetFileAttributesW does not follow a reparse point at the end.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 Status Win32Platform::CreateFolder(const std::wstring& path) {
     if (!::CreateDirectoryW(path.c_str(), nullptr)) return LastError();
     return Done{};

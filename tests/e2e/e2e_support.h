@@ -129,6 +129,9 @@ inline void DeleteFileForce(const std::wstring& path) {
 }
 
 inline void DeleteTree(const std::wstring& dir) {
+    // A link (an install root planted as one) is left alone: what it leads to is not ours.
+    const DWORD attributes = GetFileAttributesW(dir.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {

@@ -370,6 +370,46 @@ TEST_F(Setup, ExitButtonEndsTheProgram) {
     ExpectEnds();
 }
 
+// ---- An install root planted as a link --------------------------------------------------------
+
+// Run in run.sh's second pass, which plants C:\DAZov as a link to another folder before setup starts.
+class PlantedRoot : public Setup {};
+
+TEST_F(PlantedRoot, IsRefusedAndNothingIsWrittenThroughIt) {
+    const DWORD attributes = GetFileAttributesW(kInstallRoot.c_str());
+    ASSERT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        << "C:\\DAZov is no planted link: run.sh plants it for its second pass";
+    const std::wstring target = Env(L"E2E_PLANTED_ROOT_TARGET", L"C:\\planted-root-target");
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress));
+    ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+
+    // No question about an existing installation: the report, then the failure message.
+    ud::MessageBoxInfo m = WaitMessage();
+    EXPECT_EQ(Show(m.title), Show(kTitle));
+    EXPECT_EQ(Show(m.text), Show(L"エラー  frmRudIze Function SetProgram()\r\n情報   セットアップ先 C:\\DAZov は別の場所を指す"
+                                 L"リンク（ジャンクションまたはシンボリック リンク）のため、使用できません。"));
+    EXPECT_EQ(m.icon, ud::IconKind::Warning);
+    Answer(m, IDOK);
+    m = WaitMessage();
+    ExpectInformation(m, kFailed);
+    Answer(m, IDOK);
+    ExpectBackOnMenu(menu, progress);
+
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((target + L"\\*").c_str(), &found);
+    std::wstring written;
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0) written += found.cFileName + std::wstring(L" ");
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    EXPECT_EQ(Show(written), "") << "written through the link";
+    EXPECT_TRUE(GetFileAttributesW(kInstallRoot.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_FALSE(FileExists(DesktopShortcut()));
+}
+
 // ---- Responsiveness during the package installer's run ---------------------------------------
 
 TEST_F(Setup, StaysResponsiveWhileThePackageInstallerRuns) {

@@ -18,6 +18,7 @@ void CallEveryOperation(Platform& platform) {
     Ignored(platform.SystemFolder());
     Ignored(platform.ProgramFolder());
     Ignored(platform.FolderExists(L"C:\\DAZov"));
+    Ignored(platform.IsLink(L"C:\\DAZov"));
     Ignored(platform.CreateFolder(L"C:\\DAZov"));
     Ignored(platform.FileExists(file));
     Ignored(platform.GetAttributes(file));
@@ -42,12 +43,13 @@ TEST(ResponsivePlatform, WindowsAnswerBeforeEachOperationThatMayTakeTime) {
         const std::string op = fake.calls[i].substr(0, fake.calls[i].find('('));
         (i > 0 && fake.calls[i - 1] == "answer" ? answered : direct).push_back(op);
     }
-    EXPECT_EQ(answered, (std::vector<std::string>{"FolderExists", "CreateFolder", "FileExists", "GetAttributes",
-                                                  "SetAttributes", "CopyFileOverwrite", "DeleteFileForce",
-                                                  "StartProgram", "RunCopyAndWait", "ShellFolder", "SaveShortcut"}));
+    EXPECT_EQ(answered, (std::vector<std::string>{"FolderExists", "IsLink", "CreateFolder", "FileExists",
+                                                  "GetAttributes", "SetAttributes", "CopyFileOverwrite",
+                                                  "DeleteFileForce", "StartProgram", "RunCopyAndWait", "ShellFolder",
+                                                  "SaveShortcut"}));
     // Quick, or answering by themselves.
     EXPECT_EQ(direct, (std::vector<std::string>{"SystemFolder", "ProgramFolder", "ShowMessage"}));
-    EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "answer"), 11);
+    EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "answer"), 12);
 }
 
 TEST(ResponsivePlatform, HandsTheOutcomeBack) {

@@ -65,7 +65,8 @@ TEST_F(SetProgramTest, ExistingRootAnswerNoTouchesNothing) {
     fake.answers = {kAnswerNo};
 
     EXPECT_FALSE(Run());
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"FolderExists(C:\\DAZov)", "ShowMessage(" + U(kQuestion) + ")"}));
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"IsLink(C:\\DAZov)", "FolderExists(C:\\DAZov)",
+                                                    "ShowMessage(" + U(kQuestion) + ")"}));
     EXPECT_EQ(fake.messages.size(), 1u);  // nothing more from this step
     EXPECT_TRUE(fake.waited.empty());
     EXPECT_EQ(fake.Content(L"C:\\DAZov\\DAZov.mde"), "data");
@@ -144,6 +145,7 @@ TEST_F(SetProgramTest, TrappedFailuresAreReportedOnceAndStopTheStep) {
     };
     const Case cases[] = {
         {"install root cannot be looked at", false, "FolderExists", L""},
+        {"install root cannot be looked at for a link", false, "IsLink", L""},
         {"install root cannot be created", false, "CreateFolder", L"C:\\DAZov"},
         {"setup folder unknown", false, "ProgramFolder", L""},
         {"leftover copy cannot be deleted", true, "DeleteFileForce", L"setup.exe"},
@@ -196,6 +198,24 @@ TEST_F(SetProgramTest, InstallerThatIsNotWhatTheMediumRecordedIsNeverStarted) {
         EXPECT_TRUE(f.waited.empty());
         EXPECT_FALSE(f.HasFile(L"C:\\DAZov\\setup.exe"));
     }
+}
+
+TEST_F(SetProgramTest, InstallRootThatIsALinkIsRefusedBeforeAnythingElse) {
+    fake.AddLink(L"C:\\DAZov");
+    fake.AddFile(L"C:\\DAZov\\setup.exe", kAttrArchive, "there");
+
+    EXPECT_FALSE(Run());
+    // No question, nothing created, deleted, copied or started through it.
+    EXPECT_EQ(fake.calls.front(), "IsLink(C:\\DAZov)");
+    EXPECT_EQ(CallsOf(fake, "ShowMessage").size(), 1u);
+    ASSERT_EQ(fake.messages.size(), 1u);
+    EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze Function SetProgram()",
+                                    L"セットアップ先 C:\\DAZov は別の場所を指すリンク"
+                                    L"（ジャンクションまたはシンボリック リンク）のため、使用できません。"));
+    for (const char* op : {"FolderExists", "CreateFolder", "DeleteFileForce", "RunCopyAndWait"}) {
+        EXPECT_TRUE(CallsOf(fake, op).empty()) << op;
+    }
+    EXPECT_EQ(fake.Content(L"C:\\DAZov\\setup.exe"), "there");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Win32-layer tests under Wine: tests/wine/run.sh [BUILD_DIR] [gtest arguments...]
 #
-# Makes (or reuses) a Japanese prefix of its own under BUILD_DIR/wine-tests, maps drive M: to an empty
+# Makes (or reuses) a Japanese prefix of its own under BUILD_DIR/wine-tests, maps drive M: to a
 # folder there, starts Xvfb when there is no DISPLAY, and runs wine_tests.exe as an ordinary user (read-only
 # files only mean something then), under Wine 10 in its root (scripts/wine.sh). Exits with the tests' status.
 set -u
@@ -26,10 +26,12 @@ wine_grant_read "$tests" || exit 2
 wine_prefix_init "$prefix" || { echo "run.sh: no Wine prefix" >&2; exit 2; }
 echo "run.sh: $(wine_describe "$tests/wine_tests.exe")"
 
-# Drive M: is an empty folder of this run: the test starts a program from its root.
+# Drive M: is a folder of this run: the test starts a program from its root.
 rm -rf "$drive_m"
 wine_output_dir "$drive_m" || exit 2
 wine_as_user ln -sfn "$drive_m" "$prefix/dosdevices/m:"
+# And a link on it, made here (a Windows program under Wine cannot make one; Wine shows it as a reparse point).
+wine_as_user mkdir "$drive_m/target" && wine_as_user ln -s target "$drive_m/link" || exit 2
 
 desktop_lnk="$prefix/drive_c/users/$(wine_user)/Desktop/ホルンデ.lnk"
 rm -f "$desktop_lnk"

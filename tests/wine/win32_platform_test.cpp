@@ -220,6 +220,17 @@ TEST_F(Win32PlatformTest, ExistenceChecksTellFilesFromFolders) {
     }
 }
 
+TEST_F(Win32PlatformTest, IsLinkTellsALinkFromWhatItLeadsTo) {
+    // tests/wine/run.sh puts a link on drive M: (under Wine a symbolic link, shown as a reparse point).
+    ASSERT_TRUE(Ok(platform_.FolderExists(L"M:\\link"))) << "no link on drive M: (run through tests/wine/run.sh)";
+    EXPECT_TRUE(Ok(platform_.IsLink(L"M:\\link")));
+    EXPECT_FALSE(Ok(platform_.IsLink(L"M:\\target")));
+    WriteBytes(Path(L"file.txt"), "x");
+    EXPECT_FALSE(Ok(platform_.IsLink(Path(L"file.txt"))));
+    EXPECT_FALSE(Ok(platform_.IsLink(root_)));
+    EXPECT_FALSE(Ok(platform_.IsLink(Path(L"missing"))));
+}
+
 TEST_F(Win32PlatformTest, CreateFolderMakesOneFolderAndFailsWhenItExists) {
     const std::wstring folder = Path(L"DAZov");
     Ok(platform_.CreateFolder(folder));

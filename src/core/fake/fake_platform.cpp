@@ -64,6 +64,11 @@ void FakePlatform::AddFolder(const std::wstring& path) {
     }
 }
 
+void FakePlatform::AddLink(const std::wstring& path) {
+    AddFolder(path);
+    links_.insert(Key(path));
+}
+
 void FakePlatform::AddFile(const std::wstring& path, std::uint32_t attributes, const std::string& content) {
     AddFolder(Parent(path));
     files_[Key(path)] = File{attributes, content};
@@ -110,6 +115,12 @@ Result<bool> FakePlatform::FolderExists(const std::wstring& path) {
     Record("FolderExists", path);
     if (auto failure = Arranged("FolderExists", path)) return *failure;
     return HasFolder(path);
+}
+
+Result<bool> FakePlatform::IsLink(const std::wstring& path) {
+    Record("IsLink", path);
+    if (auto failure = Arranged("IsLink", path)) return *failure;
+    return links_.count(Key(path)) != 0;
 }
 
 Status FakePlatform::CreateFolder(const std::wstring& path) {

@@ -40,6 +40,8 @@ public:
     std::wstring program_folder = L"D:\\Media";
     std::map<int, std::optional<std::wstring>> shell_folders;
     void AddFolder(const std::wstring& path);
+    // A folder that is a link to elsewhere (a junction, say).
+    void AddLink(const std::wstring& path);
     void AddFile(const std::wstring& path, std::uint32_t attributes = kAttrArchive, const std::string& content = "x");
     // Attributes that stick: SetAttributes on this file fails (like a file the user may not change).
     void LockAttributes(const std::wstring& path);
@@ -67,6 +69,7 @@ public:
     Result<std::wstring> SystemFolder() override;
     Result<std::wstring> ProgramFolder() override;
     Result<bool> FolderExists(const std::wstring& path) override;
+    Result<bool> IsLink(const std::wstring& path) override;
     Status CreateFolder(const std::wstring& path) override;
     Result<bool> FileExists(const std::wstring& path) override;
     Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
@@ -102,6 +105,7 @@ private:
 
     std::map<std::wstring, File> files_;
     std::set<std::wstring> folders_;
+    std::set<std::wstring> links_;
     std::vector<Failure> failures_;
 };
 

@@ -28,6 +28,11 @@ std::wstring InstallerNotRunText() {
     return Join({kProductName, L"のセットアップファイルを実行することができません。"});
 }
 
+std::wstring InstallRootIsLinkText() {
+    return Join({L"セットアップ先 ", kInstallRoot,
+                 L" は別の場所を指すリンク（ジャンクションまたはシンボリック リンク）のため、使用できません。"});
+}
+
 ShortcutDefinition ApplicationShortcut() {
     ShortcutDefinition shortcut;
     shortcut.target_path = Join({kInstallRoot, L"\\", L"DAZov.mde"});
@@ -46,6 +51,14 @@ std::wstring ShortcutFileName(const std::wstring& folder) {
 bool RudIzeSteps::SetProgram() {
     Trap trap(platform_, kLocSetProgram);
     const std::wstring root{kInstallRoot};
+    // A root that leads elsewhere (planted by someone before setup ran, say) would have this elevated program
+    // write and delete wherever it points: refused before anything is asked, written or deleted through it.
+    const Result<bool> link = platform_.IsLink(root);
+    if (!trap.Check(link)) return false;
+    if (link.value()) {
+        trap.Check(Status(PlatformError{InstallRootIsLinkText()}));
+        return false;
+    }
     const Result<bool> installed = platform_.FolderExists(root);
     if (!trap.Check(installed)) return false;
     if (installed.value()) {

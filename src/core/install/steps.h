@@ -31,6 +31,8 @@ inline constexpr std::wstring_view kServiceToolCommand = L"\"C:\\DAZov\\Info\\Ru
 
 std::wstring ExistingInstallationQuestion();
 std::wstring InstallerNotRunText();
+// The description of the report when the install root is a link to elsewhere.
+std::wstring InstallRootIsLinkText();
 // The definition both shortcuts carry.
 ShortcutDefinition ApplicationShortcut();
 // "ホルンデ.lnk" in the given folder.
