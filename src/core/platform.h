@@ -119,9 +119,9 @@ public:
     // ---- Processes.
 
     // Starts a command line (quoted program path, then arguments) in a normal window that does not take the
-    // focus, and returns at once: done when a process was started, the failure when none was. The started
-    // program is not waited for.
-    virtual Status StartProgram(const std::wstring& command_line) = 0;
+    // focus, with `current_folder` as its current folder (empty: the setup program's own), and returns at
+    // once: done when a process was started, the failure when none was. The started program is not waited for.
+    virtual Status StartProgram(const std::wstring& command_line, const std::wstring& current_folder) = 0;
     // Copies `source` to `copy`, a file that must not exist yet, checked against `expected` as
     // CopyFileOverwrite checks, as a file that no one but administrators and the system may change. It is held
     // open, shared for reading only, until it has been started: with no arguments, the inherited environment

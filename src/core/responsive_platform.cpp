@@ -24,8 +24,8 @@ Status ResponsivePlatform::CopyFileOverwrite(const std::wstring& source, const s
 
 Status ResponsivePlatform::DeleteFileForce(const std::wstring& path) { return Answered().DeleteFileForce(path); }
 
-Status ResponsivePlatform::StartProgram(const std::wstring& command_line) {
-    return Answered().StartProgram(command_line);
+Status ResponsivePlatform::StartProgram(const std::wstring& command_line, const std::wstring& current_folder) {
+    return Answered().StartProgram(command_line, current_folder);
 }
 
 Result<WaitResult> ResponsivePlatform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,

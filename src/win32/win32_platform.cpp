@@ -177,7 +177,7 @@ Status Win32Platform::DeleteFileForce(const std::wstring& path) {
     return Done{};
 }
 
-Status Win32Platform::StartProgram(const std::wstring& command_line) {
+Status Win32Platform::StartProgram(const std::wstring& command_line, const std::wstring& current_folder) {
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::vector<wchar_t> writable(command_line.begin(), command_line.end());
     writable.push_back(L'\0');
@@ -188,8 +188,8 @@ Status Win32Platform::StartProgram(const std::wstring& command_line) {
     startup.wShowWindow = SW_SHOWNOACTIVATE;  // a normal window that leaves the focus with us
 
     ProcessInformation process;
-    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          process.put())) {
+    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          current_folder.empty() ? nullptr : current_folder.c_str(), &startup, process.put())) {
         return LastError();
     }
     // Started and let go: nobody waits for it, so its handles are closed at once.

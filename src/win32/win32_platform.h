@@ -30,7 +30,7 @@ public:
                              const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
 
-    Status StartProgram(const std::wstring& command_line) override;
+    Status StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
     Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
                                       const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
 

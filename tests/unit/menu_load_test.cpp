@@ -80,8 +80,9 @@ TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
         if (c.present && (c.present_attrs & kAttrReadOnly)) {
             EXPECT_LT(test::IndexOf(fake.calls, expected.at(0)), test::IndexOf(fake.calls, kCopyCall));
         }
-        // Registered on every run, also when the file was already in place.
+        // Registered on every run, also when the file was already in place; in the system folder.
         EXPECT_EQ(Started(fake), std::vector<std::string>{kRegistrar});
+        EXPECT_EQ(fake.started_in, std::vector<std::wstring>{L"C:\\WINDOWS\\system32\\"});
         EXPECT_LT(test::IndexOf(fake.calls, kCopyCall), test::IndexOf(fake.calls, "StartProgram(" + kRegistrar + ")"));
         EXPECT_TRUE(fake.messages.empty());
     }

@@ -72,6 +72,7 @@ TEST(ExecuteRuvok, StartsTheServiceToolWithSlashI) {
     EXPECT_TRUE(RudIzeSteps(fake, kNoRecords).ExecuteRuvok());
     ASSERT_EQ(fake.started.size(), 1u);
     EXPECT_EQ(U(fake.started[0]), "\"C:\\DAZov\\Info\\Ruvok.exe\" /i");
+    EXPECT_EQ(fake.started_in, std::vector<std::wstring>{L""});  // in the setup program's current folder
     EXPECT_TRUE(fake.waited.empty());  // not waited for
     EXPECT_TRUE(fake.messages.empty());
 }

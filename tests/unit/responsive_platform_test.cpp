@@ -25,7 +25,7 @@ void CallEveryOperation(Platform& platform) {
     Ignored(platform.SetAttributes(file, kAttrArchive));
     Ignored(platform.CopyFileOverwrite(file, L"C:\\DAZov\\", std::nullopt));
     Ignored(platform.DeleteFileForce(file));
-    Ignored(platform.StartProgram(L"\"C:\\DAZov\\Info\\Ruvok.exe\" /i"));
+    Ignored(platform.StartProgram(L"\"C:\\DAZov\\Info\\Ruvok.exe\" /i", L""));
     Ignored(platform.RunCopyAndWait(file, L"C:\\DAZov\\setup.exe", std::nullopt, 50000));
     platform.ShellFolder(kFolderDesktop);
     Ignored(platform.SaveShortcut(L"C:\\x.lnk", ShortcutDefinition{}));

@@ -75,6 +75,8 @@ TEST(SetDllFile, RegistersTheFiveRegisteredRowsInOrder) {
     for (const std::wstring& line : fake.started) started.push_back(U(line));
     EXPECT_EQ(started, expected);
     EXPECT_EQ(started.at(0), "\"C:\\WINDOWS\\system32\\REGSVR32.exe\" /s comdlg32.ocx");
+    // Each in the system folder, so that a component missing there is not loaded from the current folder.
+    EXPECT_EQ(fake.started_in, std::vector<std::wstring>(5, kSystem));
 
     // Each registration follows its own row's copy and comes before the next row is looked at.
     for (int number : kRegisteredRows) {

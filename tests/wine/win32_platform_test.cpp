@@ -413,7 +413,7 @@ TEST_F(Win32PlatformTest, ForcedDeleteOfAPlainFileAndOfAMissingOne) {
 // Starting programs.
 
 TEST_F(Win32PlatformTest, StartProgramOfAMissingProgramFails) {
-    const auto failure = platform_.StartProgram(L"\"" + Path(L"missing\\REGSVR32.exe") + L"\" /s x.dll");
+    const auto failure = platform_.StartProgram(L"\"" + Path(L"missing\\REGSVR32.exe") + L"\" /s x.dll", L"");
     ASSERT_FALSE(failure.ok());
     std::printf("      description: %s\n", Utf8(failure.error()).c_str());
     EXPECT_FALSE(failure.error().empty());
@@ -429,7 +429,7 @@ TEST_F(Win32PlatformTest, StartProgramPassesTheQuotedPathAndArguments) {
     ScopedEnv env(L"SETUP_HELPER_RECORD", record);
 
     const std::wstring command_line = L"\"" + program + L"\" /i \"二つ目 の引数\"";
-    Ok(platform_.StartProgram(command_line));
+    Ok(platform_.StartProgram(command_line, L""));
 
     const auto lines = WaitForRecord(record);
     ASSERT_GE(lines.size(), 5u) << "the started program wrote no record";
@@ -439,6 +439,13 @@ TEST_F(Win32PlatformTest, StartProgramPassesTheQuotedPathAndArguments) {
     EXPECT_EQ(lines[1], current);
     EXPECT_EQ(lines[2], folder);
     EXPECT_EQ(lines[3], L"show=4 flags=1");  // SW_SHOWNOACTIVATE, STARTF_USESHOWWINDOW
+
+    // Given a current folder (the registrar's, the system folder), the program starts in it.
+    ASSERT_TRUE(::DeleteFileW(record.c_str()));
+    Ok(platform_.StartProgram(command_line, folder + L"\\"));
+    const auto in_folder = WaitForRecord(record);
+    ASSERT_GE(in_folder.size(), 2u);
+    EXPECT_EQ(in_folder[1], folder);
 }
 
 TEST_F(Win32PlatformTest, ProgramFolderAtADriveRootKeepsItsBackslash) {

@@ -191,10 +191,11 @@ Status FakePlatform::DeleteFileForce(const std::wstring& path) {
     return Done{};
 }
 
-Status FakePlatform::StartProgram(const std::wstring& command_line) {
+Status FakePlatform::StartProgram(const std::wstring& command_line, const std::wstring& current_folder) {
     Record("StartProgram", command_line);
     if (auto failure = Arranged("StartProgram", command_line)) return *failure;
     started.push_back(command_line);
+    started_in.push_back(current_folder);
     return Done{};
 }
 

@@ -61,6 +61,7 @@ public:
     std::string Content(const std::wstring& path) const;
     std::vector<std::string> calls;           // "Op(argument)" in call order, UTF-8
     std::vector<std::wstring> started;        // command lines given to StartProgram
+    std::vector<std::wstring> started_in;     // and their current folders, in the same order
     std::vector<std::wstring> waited;         // copies RunCopyAndWait made and started
     std::vector<Message> messages;
     std::vector<Shortcut> shortcuts;          // every successful SaveShortcut, in order
@@ -77,7 +78,7 @@ public:
     Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
                              const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
-    Status StartProgram(const std::wstring& command_line) override;
+    Status StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
     Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
                                       const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
     std::optional<std::wstring> ShellFolder(int folder_id) override;

@@ -88,7 +88,7 @@ bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const C
     if (!row.registered) return true;
 
     // The registrar is not waited for: its outcome is never looked at, and "/s" keeps it silent.
-    if (Ignored(platform.StartProgram(RegistrarCommandLine(folders.system, row.name)))) return true;
+    if (Ignored(platform.StartProgram(RegistrarCommandLine(folders.system, row.name), folders.system))) return true;
     // Still in the row's ignored part: a box that cannot be shown is skipped, and the row still fails.
     Ignored(platform.ShowMessage(RegistrationFailedText(row.name), kMbInformation, std::wstring(kMessageTitle)));
     return false;

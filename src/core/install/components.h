@@ -69,7 +69,8 @@ std::wstring RegistrationFailedText(std::wstring_view file_name);
 // checked against the row's record: a file that is not what the signed medium holds ends the row at once,
 // reported in a trapped row and skipped in an ignored one, and nothing of it is fixed up or registered.
 // Returns false when the row ended on a reported failure, or when the row is registered and the registrar
-// could not be started (after showing the registration-failed message).
+// could not be started (after showing the registration-failed message). The registrar starts in the system
+// folder, so that a component missing there is never loaded from the setup program's current folder.
 bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row,
                     const PayloadRecords& records, Trap& trap);
 

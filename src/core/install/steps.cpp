@@ -117,7 +117,8 @@ bool RudIzeSteps::ExecuteRuvok() {
     Trap trap(platform_, kLocExecuteRuvok);
     // Either the tool is started, or the start fails and is reported with the system's reason: a started
     // process always has an id, so there is no start that yields none.
-    return trap.Check(platform_.StartProgram(std::wstring(kServiceToolCommand)));
+    // In the setup program's current folder, as the tool has always been started.
+    return trap.Check(platform_.StartProgram(std::wstring(kServiceToolCommand), L""));
 }
 
 bool RudIzeSteps::DeleteSetupExe() {
