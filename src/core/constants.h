@@ -14,6 +14,9 @@ inline constexpr std::wstring_view kInstallRoot = L"C:\\DAZov";
 // Appended to the setup program's own folder to find everything that is copied.
 inline constexpr std::wstring_view kSourceFolder = L"Package\\";
 
+// What Windows shows about the program when log-off or shutdown comes while the install runs.
+inline constexpr std::wstring_view kSetupRunningReason = L"≪ホルンデ≫サンプル版のセットアップ中です。";
+
 // Every window carries the menu's caption: the product name and this.
 inline constexpr std::wstring_view kCaptionSuffix = L"のセットアップメニュー";
 inline std::wstring MenuCaption() { return std::wstring(kProductName) + std::wstring(kCaptionSuffix); }

@@ -80,6 +80,18 @@ int WindowDpi(HWND hwnd) {
 
 void EndProgram() { ExitProcess(0); }
 
+int SessionHold::held_ = 0;
+
+SessionHold::SessionHold(HWND window, const std::wstring& reason)
+    : window_(window), reason_shown_(ShutdownBlockReasonCreate(window, reason.c_str()) != FALSE) {
+    ++held_;
+}
+
+SessionHold::~SessionHold() {
+    --held_;
+    if (reason_shown_) ShutdownBlockReasonDestroy(window_);
+}
+
 Form::Form(const WindowDesign& design) : design_(design) {}
 
 Form::~Form() {
@@ -373,12 +385,16 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
                 SetFocus(last_focus_);
             }
             return 0;
+        // While the install sequence runs, no window closes (its close box, Alt+F4, or WM_CLOSE from another
+        // program to a hidden one), and the session is asked to wait.
         case WM_SYSCOMMAND:
-            if ((wparam & 0xFFF0) == SC_CLOSE && RefusesClose()) return 0;
+            if ((wparam & 0xFFF0) == SC_CLOSE && SessionHold::Held()) return 0;
             break;
         case WM_CLOSE:
-            if (!RefusesClose()) Unload();
+            if (!SessionHold::Held()) Unload();
             return 0;
+        case WM_QUERYENDSESSION:
+            return SessionHold::Held() ? FALSE : TRUE;
         case WM_DPICHANGED: {  // take the suggested rectangle, then lay the controls out again
             dpi_ = HIWORD(wparam);
             const RECT* suggested = reinterpret_cast<const RECT*>(lparam);

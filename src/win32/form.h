@@ -1,5 +1,6 @@
 // A top-level window of the program built from its design table, with the five window operations the flow
-// relies on: load, show, hide, unload and end.
+// relies on: load, show, hide, unload and end; and the hold the program keeps on the session and its windows
+// while the install sequence runs.
 //
 // Every control is a real child window whose text is its caption, so screen readers and UI automation read
 // what the user sees. Positions, sizes and fonts are scaled to the window's DPI and laid out again when it
@@ -18,6 +19,24 @@
 #include "win32/handles.h"
 
 namespace setup {
+
+// Held while the install sequence runs. Windows is asked to wait with log-off and shutdown (showing `reason`
+// where it can), every window of the program answers WM_QUERYENDSESSION with FALSE, and none of them can be
+// closed: a close that came in the middle of a step would end the program there. All this stops with the hold.
+class SessionHold {
+public:
+    SessionHold(HWND window, const std::wstring& reason);
+    ~SessionHold();
+    SessionHold(const SessionHold&) = delete;
+    SessionHold& operator=(const SessionHold&) = delete;
+
+    static bool Held() { return held_ > 0; }
+
+private:
+    HWND window_;
+    bool reason_shown_;
+    static int held_;
+};
 
 class Form {
 public:
@@ -60,8 +79,6 @@ protected:
     virtual bool OnMessage(UINT /*message*/, WPARAM /*wparam*/, LPARAM /*lparam*/, LRESULT& /*result*/) {
         return false;
     }
-    // While true the window refuses to be closed (the install sequence is running).
-    virtual bool RefusesClose() const { return false; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);

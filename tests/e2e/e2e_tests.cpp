@@ -362,6 +362,38 @@ INSTANTIATE_TEST_SUITE_P(Windows, SetupClose,
                                            CloseCase{"ProgressWmClose", Which::Progress, false}),
                          [](const ::testing::TestParamInfo<CloseCase>& i) { return std::string(i.param.label); });
 
+// Log-off or shutdown asked for while the package installer runs: every window of the program says no, and so
+// does a close sent to the hidden menu; the install goes on to its end, and then the program lets both happen.
+TEST_F(Setup, SessionEndAndCloseAreRefusedWhileTheSequenceRuns) {
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress, {L"RUDIZE_SAMPLE_DELAY_MS=4000"}));
+    ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+    const std::wstring copy = kInstallRoot + L"\\setup.exe";
+    ASSERT_TRUE(ud::WaitUntil([&] { return FileExists(copy); }, kWindowMs)) << "package installer not started";
+
+    // The three windows, two of them hidden.
+    HWND terms = ud::FindWindowByButton(pid(), kAgree, false);
+    ASSERT_TRUE(terms);
+    for (HWND window : {menu, terms, progress}) {
+        DWORD_PTR answer = 1;
+        EXPECT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer))
+            << "no answer from " << Show(ud::Text(window));
+        EXPECT_EQ(answer, 0u) << Show(ud::Text(window)) << " lets the session end during the install";
+    }
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(menu, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    EXPECT_TRUE(FileExists(copy)) << "the package installer's wait was over before the questions were answered";
+    EXPECT_TRUE(app_.Running()) << "a close to the hidden menu ended the program during the install";
+
+    ud::MessageBoxInfo m = WaitMessage();
+    ExpectInformation(m, kCompleted);
+    Answer(m, IDOK);
+    ExpectBackOnMenu(menu, progress);
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(menu, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer));
+    EXPECT_EQ(answer, 1u) << "the session is still held after the install";
+}
+
 TEST_F(Setup, ExitButtonEndsTheProgram) {
     Start();
     HWND menu = WaitMenu();

@@ -15,6 +15,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "core/design/progress_design.h"
+#include "win32/form.h"
 #include "win32/handles.h"
 #include "win32/responsiveness.h"
 #include "win32/verified_copy.h"
@@ -41,6 +43,7 @@ enum class WineDifference {
     ArchiveAlwaysSet,  // files always report FILE_ATTRIBUTE_ARCHIVE; SetFileAttributesW cannot clear it
     ShowCmdNotLoaded,  // IShellLinkW loaded from a .lnk reports show command 1 whatever the file's header holds
     FileSecurityNotKept,  // a new file's security descriptor is not kept: its DACL is made from the Unix mode
+    NoShutdownBlockReason,  // ShutdownBlockReasonCreate fails with ERROR_CALL_NOT_IMPLEMENTED (Query would abort)
 };
 
 bool RunningUnderWine() {
@@ -903,6 +906,49 @@ TEST(ShowMessageTest, ButtonsFollowTheCodeAndTheAnswerComesBack) {
             EXPECT_TRUE(user.yes_is_default);
         }
     }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Windows of the program.
+
+class CountingForm : public setup::Form {
+public:
+    using Form::Form;
+    int unloads = 0;
+
+protected:
+    void Form_Unload() override { ++unloads; }
+};
+
+TEST(FormTest, SessionHoldRefusesLogOffAndClosingUntilItEnds) {
+    CountingForm form(setup::progress_design::kDesign);
+    ASSERT_TRUE(form.Show().ok());
+    HWND window = form.hwnd();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    {
+        setup::SessionHold hold(window, L"≪ホルンデ≫サンプル版のセットアップ中です。");
+        EXPECT_TRUE(setup::SessionHold::Held());
+        EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+        ::SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        ::SendMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(::IsWindow(window));
+        EXPECT_EQ(form.unloads, 0);
+        if (Applies(WineDifference::NoShutdownBlockReason)) {
+            EXPECT_FALSE(::ShutdownBlockReasonCreate(window, L"確認"))
+                << "Wine now keeps a shutdown reason: remove WineDifference::NoShutdownBlockReason";
+        } else {
+            wchar_t reason[128] = {};
+            DWORD size = 128;
+            EXPECT_TRUE(::ShutdownBlockReasonQuery(window, reason, &size));
+            EXPECT_STREQ(reason, L"≪ホルンデ≫サンプル版のセットアップ中です。");
+        }
+    }
+    EXPECT_FALSE(setup::SessionHold::Held());
+    EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    ::SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(form.unloads, 1);
+    EXPECT_FALSE(::IsWindow(window));
 }
 
 }  // namespace

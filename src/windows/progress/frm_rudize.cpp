@@ -46,7 +46,11 @@ void FrmRudIze::cmdキャンセル_Click() { SwitchTo(*forms_.frmKyodaku); }
 
 void FrmRudIze::Timer1_Timer() {
     running_ = true;
-    RunInstallSequence(*this, steps_, *forms_.platform);
+    {
+        // Until the menu is back, the session waits and no window of the program closes.
+        SessionHold hold(hwnd(), std::wstring(kSetupRunningReason));
+        RunInstallSequence(*this, steps_, *forms_.platform);
+    }
     running_ = false;
 }
 

@@ -18,7 +18,6 @@ protected:
     void Form_Unload() override;
     void OnClick(int id) override;
     bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
-    bool RefusesClose() const override { return running_; }
 
 private:
     void cmdOK_Click();
