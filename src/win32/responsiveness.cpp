@@ -24,6 +24,16 @@ bool IsUserInputMessage(UINT message) {
            (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
 }
 
+void DiscardUserInput() {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    }
+    while (::PeekMessageW(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+    }
+    while (::PeekMessageW(&message, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+    }
+}
+
 DWORD WaitAnswering(HANDLE handle, DWORD timeout_ms) {
     const ULONGLONG start = ::GetTickCount64();
     bool quit_seen = false;

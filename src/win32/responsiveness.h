@@ -16,6 +16,10 @@ void AnswerPending();
 // when the handle was signalled, WAIT_TIMEOUT, or WAIT_FAILED.
 DWORD WaitAnswering(HANDLE handle, DWORD timeout_ms);
 
+// Throws away the keyboard and mouse input waiting for this thread: what was typed or clicked while the install
+// held the thread answers nothing that appears later (a message box's default button, say).
+void DiscardUserInput();
+
 // True for the keyboard and mouse messages (client and non-client area) that a responsive wait drops.
 bool IsUserInputMessage(UINT message);
 

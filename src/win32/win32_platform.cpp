@@ -257,6 +257,9 @@ Result<int> Win32Platform::ShowMessage(const std::wstring& text, int code, const
     // first shows) it still has to block every window of the program.
     UINT style = static_cast<UINT>(code);
     if (owner_window == nullptr) style |= MB_TASKMODAL;
+    // Only what the user does once the box is there answers it: an Enter typed during the copies would
+    // otherwise take the default button of the question, or close an outcome before it is read.
+    DiscardUserInput();
     const int answer = ::MessageBoxW(owner_window, text.c_str(), title.c_str(), style);
     if (answer == 0) return LastError();
     return answer;

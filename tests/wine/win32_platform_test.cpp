@@ -908,6 +908,39 @@ TEST(ShowMessageTest, ButtonsFollowTheCodeAndTheAnswerComesBack) {
     }
 }
 
+TEST(ShowMessageTest, KeysTypedBeforeTheBoxDoNotAnswerIt) {
+    // A window of this thread in front, and an Enter typed while the thread was busy: it waits in the queue.
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = ::DefWindowProcW;
+    window_class.hInstance = ::GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"SetupWineTestsTypingWindow";
+    ::RegisterClassW(&window_class);
+    HWND window = ::CreateWindowExW(0, window_class.lpszClassName, L"入力", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                    200, 100, nullptr, nullptr, window_class.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    ::SetForegroundWindow(window);
+    ::SetFocus(window);
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_RETURN;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ASSERT_EQ(::SendInput(2, keys, sizeof(INPUT)), 2u);
+    const ULONGLONG deadline = ::GetTickCount64() + 5000;
+    while (!(HIWORD(::GetQueueStatus(QS_KEY)) & QS_KEY) && ::GetTickCount64() < deadline) ::Sleep(10);
+    ASSERT_TRUE(HIWORD(::GetQueueStatus(QS_KEY)) & QS_KEY) << "the typed Enter never reached this thread";
+
+    // The question's default is Yes: only No, pressed once the box is there, may answer it.
+    BoxUser user;
+    user.title = L"≪ホルンデ≫サンプル版のセットアップ 先行入力";
+    user.press = IDNO;
+    UniqueHandle thread(::CreateThread(nullptr, 0, AnswerBox, &user, 0, nullptr));
+    const int answer = Ok(Win32Platform().ShowMessage(L"セットアップを継続しますか？", setup::kMbQuestion, user.title));
+    ::WaitForSingleObject(thread.get(), 10000);
+    EXPECT_TRUE(user.found);
+    EXPECT_EQ(answer, IDNO) << "the Enter typed before the box answered it";
+    ::DestroyWindow(window);
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Windows of the program.
 
