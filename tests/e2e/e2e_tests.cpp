@@ -322,6 +322,31 @@ TEST_F(Setup, MissingServiceToolIsReported) {
     EXPECT_EQ(ud::ProgressPos(bar), 90);
 }
 
+// Clicked before the timer's tick, "ｷｬﾝｾﾙ" stops it: no step runs, and the terms window stays the only one shown.
+TEST_F(Setup, CancelBeforeTheTickRunsNoStep) {
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress));
+    HWND bar = ud::FindChild(progress, L"msctls_progress32");
+    ASSERT_TRUE(bar);
+    // Posted one after the other: the cancel is handled before any tick, timer messages coming last.
+    ASSERT_TRUE(ud::ClickButton(ud::FindButton(progress, kSetup)));
+    ASSERT_TRUE(ud::ClickButton(ud::FindButton(progress, kCancel)));
+    HWND terms = WaitTerms();
+    ASSERT_TRUE(terms);
+
+    // A tick still armed would start the sequence within its 100 ms, the bar at 10 first: give it ten times that.
+    EXPECT_FALSE(ud::WaitUntil(
+        [&] { return ud::ProgressPos(bar) != 0 || FolderExists(kInstallRoot) || !ud::MessageBoxes(pid()).empty(); },
+        1000))
+        << "a step ran: " << InstallState();
+    EXPECT_TRUE(ud::IsVisible(terms));
+    EXPECT_FALSE(ud::IsVisible(menu)) << "the menu came back beside the terms window";
+    EXPECT_FALSE(ud::IsVisible(progress));
+    ASSERT_TRUE(ud::ClickButton(terms, kAgree));
+    EXPECT_EQ(WaitProgress(), progress);
+    EXPECT_EQ(ud::ProgressPos(bar), 0);
+}
+
 // ---- Ending the program -----------------------------------------------------------------------
 
 enum class Which { Menu, Terms, Progress };

@@ -42,7 +42,11 @@ void FrmRudIze::cmdOK_Click() {
     SetTimer(hwnd(), kTimer1, kTimer1IntervalMs, nullptr);
 }
 
-void FrmRudIze::cmdキャンセル_Click() { SwitchTo(*forms_.frmKyodaku); }
+void FrmRudIze::cmdキャンセル_Click() {
+    // Cancelled between the click on "セットアップ" and its tick: the armed timer stops, so no step runs.
+    KillTimer(hwnd(), kTimer1);
+    SwitchTo(*forms_.frmKyodaku);
+}
 
 void FrmRudIze::Timer1_Timer() {
     running_ = true;
