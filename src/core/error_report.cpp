@@ -4,6 +4,12 @@
 
 namespace setup {
 
+std::wstring WindowCreationLocation(std::wstring_view window) {
+    std::wstring location(window);
+    location += L" Form_Initialize()";
+    return location;
+}
+
 std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view description) {
     std::wstring text = L"エラー  ";
     text += location;

@@ -20,6 +20,10 @@ inline constexpr std::wstring_view kLocExecuteRuvok = L"frmRudIze ExecuteRuvok()
 inline constexpr std::wstring_view kLocDeleteSetupExe = L"frmRudIze DeleteSetupExe()";
 inline constexpr std::wstring_view kLocSequence = L"frmRudIze cmdOK_Click";
 
+// Where a window that cannot be created is reported: its module name and " Form_Initialize()", the routine
+// that comes before the window's load (the menu's own load reports under the same text).
+std::wstring WindowCreationLocation(std::wstring_view window);
+
 // "エラー  " + location + CR LF + "情報   " + description.
 std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view description);
 

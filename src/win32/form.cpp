@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/error_report.h"
 #include "core/resources.h"
 #include "win32/win32_platform.h"
 
@@ -78,7 +79,7 @@ int WindowDpi(HWND hwnd) {
 
 }  // namespace
 
-void EndProgram() { ExitProcess(0); }
+void EndProgram(UINT exit_code) { ExitProcess(exit_code); }
 
 int SessionHold::held_ = 0;
 
@@ -92,7 +93,7 @@ SessionHold::~SessionHold() {
     if (reason_shown_) ShutdownBlockReasonDestroy(window_);
 }
 
-Form::Form(const WindowDesign& design) : design_(design) {}
+Form::Form(const WindowDesign& design, Platform& platform) : design_(design), platform_(platform) {}
 
 Form::~Form() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -111,13 +112,15 @@ Status Form::Load() {
     return Done{};
 }
 
-Status Form::Show() {
+void Form::Show() {
     const Status loaded = Load();
-    if (!loaded.ok()) return loaded;
+    if (!loaded.ok()) {
+        Ignored(ShowErrorMessage(platform_, WindowCreationLocation(design_.name), loaded.error()));
+        EndProgram(1);
+    }
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
     SetActiveWindow(hwnd_);
-    return Done{};
 }
 
 void Form::Hide() {
@@ -132,7 +135,8 @@ void Form::Unload() {
 }
 
 void Form::SwitchTo(Form& next) {
-    if (next.Show().ok()) Hide();
+    next.Show();
+    Hide();
 }
 
 bool Form::IsVisible() const { return hwnd_ && IsWindowVisible(hwnd_); }
@@ -163,13 +167,17 @@ Status Form::Create() {
         window_class.hbrBackground = nullptr;  // painted in WM_ERASEBKGND with the design's colour
         const std::wstring name(design_.class_name);
         window_class.lpszClassName = name.c_str();
-        RegisterClassExW(&window_class);
+        if (!RegisterClassExW(&window_class)) return LastError();
     }
 
     const std::wstring class_name(design_.class_name), caption(design_.caption);
     hwnd_ = CreateWindowExW(kFormExStyle, class_name.c_str(), caption.c_str(), kFormStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
-    if (!hwnd_) return LastError();
+    if (!hwnd_) {
+        // A window procedure that refuses the creation leaves no error code behind.
+        const DWORD code = GetLastError();
+        return PlatformError{DescribeError(code != ERROR_SUCCESS ? code : ERROR_INVALID_WINDOW_HANDLE)};
+    }
 
     for (const Control* control : CreationOrder(design_)) {
         const std::wstring text(control->text);

@@ -40,7 +40,8 @@ private:
 
 class Form {
 public:
-    explicit Form(const WindowDesign& design);
+    // Error reports (a window that cannot be created) go through `platform`.
+    Form(const WindowDesign& design, Platform& platform);
     virtual ~Form();
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -49,14 +50,14 @@ public:
     // A window the system cannot create is not loaded (nothing of it is left), and Form_Load does not run.
     Status Load();
     // Loads if needed, then makes the window visible, modeless and active. A window that cannot be loaded
-    // is not shown, so its caller keeps its own window on screen.
-    Status Show();
+    // ends the program, after an error report that says why: an elevated program without a window to show
+    // would otherwise wait, invisible, for ever.
+    void Show();
     // Makes the window invisible; it keeps everything it shows.
     void Hide();
     // Runs Form_Unload, then destroys the window.
     void Unload();
-    // Shows `next`, then hides this window, so that one window is always on screen. When `next` cannot be
-    // shown, this window stays as it is.
+    // Shows `next`, then hides this window, so that one window is always on screen.
     void SwitchTo(Form& next);
 
     bool IsVisible() const;
@@ -92,6 +93,7 @@ private:
     void MarkDefault(HWND focused);
 
     const WindowDesign& design_;
+    Platform& platform_;
     std::map<int, win32::UniqueBitmap> pictures_;
     using FontKey = std::tuple<std::wstring, int, bool, bool, int>;  // face, points x 100, bold, italic, dpi
     std::map<FontKey, win32::UniqueFont> fonts_;
@@ -103,6 +105,6 @@ private:
 };
 
 // Stops the whole program at once: no further handler of any window runs.
-[[noreturn]] void EndProgram();
+[[noreturn]] void EndProgram(UINT exit_code = 0);
 
 }  // namespace setup

@@ -7,6 +7,8 @@
 #include "core/design/agreement_design.h"
 #include "core/design/menu_design.h"
 #include "core/design/progress_design.h"
+#include "core/error_report.h"
+#include "core/fake/fake_platform.h"
 
 namespace setup {
 namespace {
@@ -54,6 +56,15 @@ const Window kWindows[] = {
     {"frmKyodaku", agreement_design::kDesign},
     {"frmRudIze", progress_design::kDesign},
 };
+
+TEST(WindowDesigns, EachCarriesItsModuleNameForItsReports) {
+    for (const Window& window : kWindows) {
+        EXPECT_EQ(Utf8(std::wstring(window.design.name)), window.name);
+    }
+    // A window that cannot be created is reported there; the menu's matches its own load's location.
+    EXPECT_EQ(Utf8(WindowCreationLocation(agreement_design::kDesign.name)), "frmKyodaku Form_Initialize()");
+    EXPECT_EQ(WindowCreationLocation(menu_design::kDesign.name), std::wstring(kLocMenuLoad));
+}
 
 TEST(WindowDesigns, IdsAndTabOrdersAreUnique) {
     for (const Window& window : kWindows) {

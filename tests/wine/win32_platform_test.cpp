@@ -839,6 +839,7 @@ struct BoxUser {
     std::wstring title;
     int press = 0;
     bool found = false;
+    std::wstring text;
     bool ok = false, yes = false, no = false, cancel = false;
     bool yes_is_default = false;
     ULONGLONG started = ::GetTickCount64();
@@ -856,6 +857,12 @@ DWORD WINAPI AnswerBox(void* parameter) {
     }
     user->found = true;
     user->found_after_ms = ::GetTickCount64() - user->started;
+    // The message is the longest text among the box's static controls (the icon's has none).
+    for (HWND child = nullptr; (child = ::FindWindowExW(box, child, L"Static", nullptr)) != nullptr;) {
+        wchar_t text[1024] = {};
+        ::GetWindowTextW(child, text, 1024);
+        if (wcslen(text) > user->text.size()) user->text = text;
+    }
     // A box may keep buttons it does not use as hidden controls.
     auto shown = [box](int id) {
         HWND button = ::GetDlgItem(box, id);
@@ -954,8 +961,9 @@ protected:
 };
 
 TEST(FormTest, SessionHoldRefusesLogOffAndClosingUntilItEnds) {
-    CountingForm form(setup::progress_design::kDesign);
-    ASSERT_TRUE(form.Show().ok());
+    Win32Platform platform;
+    CountingForm form(setup::progress_design::kDesign, platform);
+    form.Show();
     HWND window = form.hwnd();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
@@ -982,6 +990,31 @@ TEST(FormTest, SessionHoldRefusesLogOffAndClosingUntilItEnds) {
     ::SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(form.unloads, 1);
     EXPECT_FALSE(::IsWindow(window));
+}
+
+// The helper makes a window whose creation fails, in a process of its own: the program ends there.
+TEST(FormTest, AWindowThatCannotBeCreatedEndsTheProgramWithAReport) {
+    ScopedEnv mode(L"SETUP_HELPER_FORM", L"uncreatable");
+    BoxUser user;
+    user.title = L"≪ホルンデ≫サンプル版のセットアップ";
+    user.press = IDOK;
+    UniqueHandle thread(::CreateThread(nullptr, 0, AnswerBox, &user, 0, nullptr));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ProcessInformation process;
+    ASSERT_TRUE(::CreateProcessW(HelperPath().c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 process.put()));
+    ASSERT_EQ(::WaitForSingleObject(process.process(), 20000), static_cast<DWORD>(WAIT_OBJECT_0)) << "still running";
+    ::WaitForSingleObject(thread.get(), 10000);
+    DWORD exit_code = 0;
+    ::GetExitCodeProcess(process.process(), &exit_code);
+    EXPECT_EQ(exit_code, 1u);
+    ASSERT_TRUE(user.found) << "no report";
+    EXPECT_TRUE(user.ok && !user.yes && !user.cancel);
+    const std::wstring start = L"エラー  frmKyodaku Form_Initialize()\r\n情報   ";
+    std::printf("      report: %s\n", Utf8(user.text).c_str());
+    EXPECT_EQ(Utf8(user.text.substr(0, start.size())), Utf8(start));
+    EXPECT_GT(user.text.size(), start.size()) << "no description";
 }
 
 }  // namespace

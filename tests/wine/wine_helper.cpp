@@ -9,11 +9,15 @@
 // The record is written to a temporary name and then renamed, so a reader never sees half of it.
 // With SETUP_HELPER_SLEEP_MS set, it then stays alive that long: the tests need a program that runs for a
 // known time. Its exit code is SETUP_HELPER_EXIT_CODE, or 0.
+// With SETUP_HELPER_FORM=uncreatable it instead shows the terms window as a window that cannot be created,
+// which reports the failure and ends the program.
 #include <windows.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "core/design/agreement_design.h"
+#include "win32/form.h"
 #include "win32/handles.h"
 #include "win32/win32_platform.h"
 #include "utf8.h"
@@ -52,9 +56,28 @@ bool WriteRecord(const std::wstring& path) {
     return ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+// Refuses to be created, as a window the system cannot create.
+class UncreatableForm : public setup::Form {
+public:
+    using Form::Form;
+
+protected:
+    bool OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result) override {
+        if (message != WM_CREATE) return false;
+        result = -1;
+        return true;
+    }
+};
+
 }  // namespace
 
 int wmain() {
+    if (Env(L"SETUP_HELPER_FORM") == L"uncreatable") {
+        setup::Win32Platform platform;
+        UncreatableForm form(setup::agreement_design::kDesign, platform);
+        form.Show();  // ends the program
+        return 91;
+    }
     const std::wstring record = Env(L"SETUP_HELPER_RECORD");
     if (!record.empty() && !WriteRecord(record)) return 90;
     const std::wstring sleep_ms = Env(L"SETUP_HELPER_SLEEP_MS");

@@ -24,6 +24,7 @@ inline constexpr Control kControls[] = {
 };
 
 inline constexpr WindowDesign kDesign{
+    .name = L"frmKyodaku",
     .class_name = L"HorundeSetupAgreement",
     .caption = L"使用許諾契約書",
     .client_width = 8595, .client_height = 5625,

@@ -46,6 +46,7 @@ struct Control {
 };
 
 struct WindowDesign {
+    std::wstring_view name = {};  // the window's module name, as error reports name it
     std::wstring_view class_name = {};
     std::wstring_view caption = {};  // design-time caption, replaced when the window loads
     int client_width = 0, client_height = 0;  // twips

@@ -49,6 +49,7 @@ inline constexpr Control kControls[] = {
 };
 
 inline constexpr WindowDesign kDesign{
+    .name = L"frmMain",
     .class_name = L"HorundeSetupMenu",
     .caption = L"",
     .client_width = 8595, .client_height = 5625,

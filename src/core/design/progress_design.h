@@ -29,6 +29,7 @@ inline constexpr Control kControls[] = {
 };
 
 inline constexpr WindowDesign kDesign{
+    .name = L"frmRudIze",
     .class_name = L"HorundeSetupProgress",
     .caption = L"セットアップ中...",
     .client_width = 6900, .client_height = 3330,

@@ -8,7 +8,7 @@ namespace setup {
 
 using namespace agreement_design;
 
-FrmKyodaku::FrmKyodaku(Forms& forms) : Form(kDesign), forms_(forms) {}
+FrmKyodaku::FrmKyodaku(Forms& forms) : Form(kDesign, *forms.platform), forms_(forms) {}
 
 void FrmKyodaku::Form_Load() {
     SetCaption(MenuCaption());

@@ -72,9 +72,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return nullptr;
     };
 
-    // Loading runs the caption, then the progress-bar control placed and registered. Without a menu the
-    // program has nothing to show.
-    if (!menu.Show().ok()) return 1;
+    // Loading runs the caption, then the progress-bar control placed and registered. A menu that cannot be
+    // created ends the program with a report.
+    menu.Show();
     // Timer messages come after painting: once the menu is on screen, load what the shortcut step will need
     // (the shell's shortcut object is an apartment-threaded COM object used from this, the only thread).
     SetTimer(nullptr, 0, 1, PreloadWhenIdle);

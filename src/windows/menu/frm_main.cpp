@@ -7,7 +7,7 @@ namespace setup {
 
 using namespace menu_design;
 
-FrmMain::FrmMain(Forms& forms) : Form(kDesign), forms_(forms) {}
+FrmMain::FrmMain(Forms& forms) : Form(kDesign, *forms.platform), forms_(forms) {}
 
 void FrmMain::Form_Load() {
     MenuFormLoad(*forms_.platform, *forms_.records, [this](const std::wstring& caption) -> Status {

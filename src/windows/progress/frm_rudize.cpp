@@ -16,7 +16,8 @@ constexpr UINT kTimer1IntervalMs = 100;
 
 }  // namespace
 
-FrmRudIze::FrmRudIze(Forms& forms) : Form(kDesign), forms_(forms), steps_(*forms.platform, *forms.records) {}
+FrmRudIze::FrmRudIze(Forms& forms)
+    : Form(kDesign, *forms.platform), forms_(forms), steps_(*forms.platform, *forms.records) {}
 
 void FrmRudIze::Form_Load() {
     SetCaption(MenuCaption());
