@@ -11,6 +11,10 @@
 # Everything is made in a staging folder first and replaces what is in dist/ only when all of it succeeded,
 # so a failed build (a wrong password, say) leaves dist/ exactly as it was.
 set -euo pipefail
+# The signing password goes to the signing script and to no other command run here.
+sign_password=${SIGN_PASSWORD-}
+sign_password_set=${SIGN_PASSWORD+set}
+unset SIGN_PASSWORD
 # Paths given relative to where the script was started from stay valid after the move to the source root.
 absolute() { [[ -z "$1" || "$1" == /* ]] && echo "$1" || echo "$PWD/$1"; }
 package=$(absolute "${1:-}")
@@ -36,6 +40,9 @@ if [[ -n "$package" ]]; then
   fi
 fi
 [[ -f "$build/x86/src/setup.exe" ]] || { echo "make-dist: $build/x86/src/setup.exe is not built" >&2; exit 1; }
+# Only the 32-bit program is ever put on the medium, and so only it is ever signed with the release certificate.
+file "$build/x86/src/setup.exe" | grep -q 'PE32 executable (GUI) Intel 80386' ||
+  { echo "make-dist: $build/x86/src/setup.exe is not the 32-bit (i686) program" >&2; exit 1; }
 
 # On the same file system as the media, so the finished ones are moved in by renaming.
 mkdir -p "$dist"
@@ -56,7 +63,8 @@ fi
 scripts/payload-records.py write "$out/setup.exe" "$out/Package" "${required[@]}"
 
 if [[ -n "${SIGN_CERT:-}${SIGN_KEY:-}${SIGN_PKCS12:-}" ]]; then
-  (cd "$stage" && "$OLDPWD/scripts/sign.sh" medium/setup.exe) || {
+  (cd "$stage" && if [[ -n $sign_password_set ]]; then export SIGN_PASSWORD=$sign_password; fi &&
+    "$OLDPWD/scripts/sign.sh" medium/setup.exe) || {
     echo "make-dist: signing failed; $dist is left as it was" >&2
     exit 1
   }

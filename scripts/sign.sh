@@ -15,6 +15,12 @@
 # checked, so a failure leaves every file as it was.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# The password reaches only the commands that read it: openssl through its own environment (with_password),
+# osslsigncode through a pipe. No other command run here has it in its environment.
+password=${SIGN_PASSWORD-}
+password_set=${SIGN_PASSWORD+set}
+unset SIGN_PASSWORD
+with_password() { SIGN_PASSWORD=$password "$@"; }
 
 # osslsigncode writes the description as an ASCII SpcString: Japanese text would reach Windows as mojibake,
 # so the signature names the product in Latin letters.
@@ -46,27 +52,27 @@ fi
 
 # openssl takes the password from the environment variable itself (env:), never from its arguments.
 passin=(-passin pass:)
-[[ -n "${SIGN_PASSWORD+set}" ]] && passin=(-passin env:SIGN_PASSWORD)
+[[ -n $password_set ]] && passin=(-passin env:SIGN_PASSWORD)
 
 leaf=$work/leaf.pem
 if [[ -n "$p12" ]]; then
-  if ! openssl pkcs12 -in "$p12" -nokeys -clcerts "${passin[@]}" -out "$leaf" 2>"$work/err"; then
+  if ! with_password openssl pkcs12 -in "$p12" -nokeys -clcerts "${passin[@]}" -out "$leaf" 2>"$work/err"; then
     if grep -qi 'invalid password\|mac verify' "$work/err"; then
-      [[ -n "${SIGN_PASSWORD+set}" ]] || die "PKCS#12 file $p12 needs a password: set SIGN_PASSWORD in the environment"
+      [[ -n $password_set ]] || die "PKCS#12 file $p12 needs a password: set SIGN_PASSWORD in the environment"
       die "wrong password for PKCS#12 file $p12 (SIGN_PASSWORD)"
     fi
     die "cannot read PKCS#12 file $p12: $(head -n1 "$work/err")"
   fi
   # The private key goes straight into the public-key extraction through a pipe, never onto disk.
-  openssl pkcs12 -in "$p12" -nocerts -nodes "${passin[@]}" 2>/dev/null | openssl pkey -pubout -out "$work/key.pub" \
+  with_password openssl pkcs12 -in "$p12" -nocerts -nodes "${passin[@]}" 2>/dev/null | openssl pkey -pubout -out "$work/key.pub" \
     2>/dev/null || die "PKCS#12 file $p12 holds no usable private key"
   # Bare PEM without the bag attributes, to compare with the certificate in the signature.
   openssl x509 -in "$leaf" -out "$leaf" 2>/dev/null || die "PKCS#12 file $p12 holds no certificate for its key"
 else
   openssl x509 -in "$cert" -out "$leaf" 2>/dev/null || die "not a PEM certificate: $cert"
-  if ! openssl pkey -in "$key" "${passin[@]}" -pubout -out "$work/key.pub" 2>"$work/err"; then
+  if ! with_password openssl pkey -in "$key" "${passin[@]}" -pubout -out "$work/key.pub" 2>"$work/err"; then
     if grep -q 'ENCRYPTED' "$key"; then
-      [[ -n "${SIGN_PASSWORD+set}" ]] || die "key $key is encrypted: set SIGN_PASSWORD in the environment"
+      [[ -n $password_set ]] || die "key $key is encrypted: set SIGN_PASSWORD in the environment"
       die "wrong password for key $key (SIGN_PASSWORD)"
     fi
     die "not a PEM private key: $key"
@@ -104,7 +110,7 @@ if [[ -n "$p12" ]]; then args+=(-pkcs12 "$p12"); else args+=(-certs "$cert" -key
 # The CAs that may close the chain: the machine's trusted roots and whatever came with the certificate.
 cafile=$work/ca.pem
 { cat /etc/ssl/certs/ca-certificates.crt 2>/dev/null || true
-  if [[ -n "$p12" ]]; then openssl pkcs12 -in "$p12" -nokeys -cacerts "${passin[@]}" 2>/dev/null || true
+  if [[ -n "$p12" ]]; then with_password openssl pkcs12 -in "$p12" -nokeys -cacerts "${passin[@]}" 2>/dev/null || true
   else cat "$cert"; fi
 } >"$cafile"
 
@@ -113,8 +119,8 @@ for f in "$@"; do
   i=$((i + 1))
   out=$work/$i.signed
   # The password reaches osslsigncode through a pipe of the shell's own, not through its arguments.
-  if [[ -n "${SIGN_PASSWORD:-}" ]]; then
-    osslsigncode sign "${args[@]}" -readpass <(printf '%s' "$SIGN_PASSWORD") -in "$f" -out "$out" >"$work/log" 2>&1
+  if [[ -n $password ]]; then
+    osslsigncode sign "${args[@]}" -readpass <(printf '%s' "$password") -in "$f" -out "$out" >"$work/log" 2>&1
   else
     osslsigncode sign "${args[@]}" -in "$f" -out "$out" >"$work/log" 2>&1
   fi || {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Signing of the medium, with a throw-away certificate authority: setup.exe is signed and verifies
 # against that authority, a flipped byte breaks the signature, signing changes nothing but the signature
-# (setup.exe is then the build output with the digests of its Package filled in), and each bad certificate
-# (wrong password, a key that is not the certificate's, expired or not yet valid, missing files, not for code
-# signing) fails with a message that names it and leaves the media as they were.
+# (setup.exe is then the build output with the digests of its Package filled in), the password reaches no
+# command but the ones that read it, and each bad certificate (wrong password, a key that is not the
+# certificate's, expired or not yet valid, missing files, not for code signing) or a program that is not the
+# 32-bit build fails with a message that names it and leaves the media as they were.
 # Works on the program already built in build/x86; the media go to a folder of its own. A signed medium
 # that verifies is left at build/signed/ (setup.exe and Package/) for the end-to-end tests.
 # Usage: sign-test.sh
@@ -133,10 +134,21 @@ check "the build output itself records nothing" \
 check "no certificate: medium.iso made" test -s "$DIST_DIR/medium.iso"
 
 # --- PEM certificate with an encrypted key ---
-make_dist SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD=correct-horse
+# Two programs make dist runs (osslsigncode, which gets the password through a pipe, and xorriso, which makes
+# the image after signing) are watched: each notes whether the password was in its environment.
+spy=$tmp/spy
+mkdir -p "$spy"
+for program in osslsigncode xorriso; do
+  printf '#!/bin/sh\necho "%s ${SIGN_PASSWORD:+password}" >>"%s"\nexec "%s" "$@"\n' \
+    "$program" "$tmp/spy.log" "$(command -v "$program")" >"$spy/$program"
+  chmod +x "$spy/$program"
+done
+make_dist SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD=correct-horse PATH="$spy:$PATH"
 check "signed make-dist succeeds" test "$rc" -eq 0 || sed 's/^/    /' "$tmp/out"
 check "without a time-stamp server one line says so" test "$(lines_matching 'not time-stamped')" -eq 1
 check "the password never reaches the output" not grep -q correct-horse "$tmp/out"
+check "osslsigncode and xorriso ran" bash -c "grep -q '^osslsigncode' '$tmp/spy.log' && grep -q '^xorriso' '$tmp/spy.log'"
+check "neither osslsigncode nor xorriso had the password in its environment" not grep -q password "$tmp/spy.log"
 exe=$DIST_DIR/medium/setup.exe
 check "setup.exe is signed" is_signed "$exe"
 check "setup.exe verifies against the test CA" verifies "$exe"
@@ -197,6 +209,14 @@ fails_with "certificate not for code signing" "not for code signing" \
   SIGN_CERT="$pki/server.pem" SIGN_KEY="$pki/server.key"
 fails_with "unreachable time-stamp server" "could not sign" \
   SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good.key" SIGN_TIMESTAMP_URL=http://127.0.0.1:9/
+# A program that is not the 32-bit build (here the same file marked for x86-64) is never signed.
+mkdir -p "$tmp/build64/x86/src"
+cp -a "$BUILD_DIR/x86/Package" "$tmp/build64/x86/Package"
+cp "$BUILD_DIR/x86/src/setup.exe" "$tmp/build64/x86/src/setup.exe"
+pe=$(od -An -tu4 -j 60 -N4 "$tmp/build64/x86/src/setup.exe" | tr -d ' ')
+printf '\x64\x86' | dd of="$tmp/build64/x86/src/setup.exe" bs=1 seek=$((pe + 4)) conv=notrunc status=none
+fails_with "a 64-bit program" "is not the 32-bit (i686) program" \
+  BUILD_DIR="$tmp/build64" SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good.key"
 
 echo "sign: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]
