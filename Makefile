@@ -1,12 +1,14 @@
-# make demo   builds, lays out dist/x64 and runs setup.exe under Wine (screenshots without a display)
+# make demo   builds, lays out dist/medium and runs setup.exe under Wine (screenshots without a display)
 # make test   native unit tests, Win32-layer tests under Wine, end-to-end tests of setup.exe under Wine
-# make dist   dist/x86 and dist/x64: setup.exe with Package/ beside it (PACKAGE=/path for a publisher's own)
+# make dist   dist/medium (setup.exe with Package/ beside it) and dist/medium.iso (PACKAGE=/path for a
+#             publisher's own Package folder)
+# Windows programs run under Wine 10 in a Debian 13 root of their own (scripts/wine-root.sh), made by `make deps`.
 SHELL := /bin/bash
 PACKAGE ?=
 WERROR ?= OFF
 JOBS ?= 2
 
-.PHONY: all deps native x86 x64 dist test unit-test wine-test e2e-test demo bench clean
+.PHONY: all deps native x86 dist test unit-test wine-test e2e-test demo bench clean
 
 all: dist
 
@@ -21,11 +23,7 @@ x86: deps
 	cmake --preset x86 -DSETUP_WERROR=$(WERROR) >/dev/null
 	cmake --build build/x86 -j$(JOBS)
 
-x64: deps
-	cmake --preset x64 -DSETUP_WERROR=$(WERROR) >/dev/null
-	cmake --build build/x64 -j$(JOBS)
-
-dist: x86 x64
+dist: x86
 	@$(if $(filter command line,$(origin SIGN_PASSWORD)),echo "make dist: SIGN_PASSWORD is taken from the environment only and never from the make command line" >&2; exit 1)
 	SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_PKCS12="$(SIGN_PKCS12)" \
 	  SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" scripts/make-dist.sh "$(PACKAGE)"
@@ -33,23 +31,23 @@ dist: x86 x64
 unit-test: native
 	ctest --test-dir build/native --output-on-failure
 
-wine-test: x64
-	tests/wine/run.sh build/x64
+wine-test: x86
+	tests/wine/run.sh build/x86
 
 e2e-test: dist
-	tests/e2e/run.sh build/x64
+	tests/e2e/run.sh build/x86
 
 test: unit-test dist
 	scripts/check-layers.sh
 	tests/dist/check-dist.sh dist
 	tests/dist/sign-test.sh
-	tests/wine/run.sh build/x64
-	tests/e2e/run.sh build/x64
+	tests/wine/run.sh build/x86
+	tests/e2e/run.sh build/x86
 
 demo: dist
 	scripts/demo.sh
 
-bench: x86 x64
+bench: x86
 	bench/run.sh
 
 clean:

@@ -72,7 +72,7 @@ std::vector<HWND> TopLevel(DWORD pid) {
         std::vector<HWND> found;
     } search{pid, {}};
     EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
+        [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(param);
             DWORD owner = 0;
             GetWindowThreadProcessId(hwnd, &owner);
@@ -92,7 +92,7 @@ HWND FindChild(HWND top, const wchar_t* cls, const wchar_t* text) {
     } search{cls, text, nullptr};
     EnumChildWindows(
         top,
-        [](HWND hwnd, LPARAM param) -> BOOL {
+        [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(param);
             if (IsWindowVisible(hwnd) && _wcsicmp(ClassOf(hwnd).c_str(), s->cls) == 0 && TextOf(hwnd) == s->text) {
                 s->found = hwnd;
@@ -543,7 +543,7 @@ int main(int argc, char** argv) {
     WaitQuiet();
     CleanInstallRoot();
 
-    printf("\n%-50s %10s %10s %10s\n", "Timings under Wine (x64 builds)", "median", "min", "max");
+    printf("\n%-50s %10s %10s %10s\n", "Timings under Wine (32-bit builds, WoW64)", "median", "min", "max");
     printf("Start to first window visible\n");
     Row("setup.exe: menu visible", "start.setup", "ms");
     Row("bare_window.exe: its window visible", "start.bare", "ms");

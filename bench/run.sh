@@ -9,6 +9,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 source scripts/wine.sh
+# Before the namespaces, which have no network.
+if ! command -v makensis >/dev/null; then
+  echo "bench: installing nsis"
+  sudo=(); [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq nsis >/dev/null
+fi
+wine_root_enter "$0" "$@"
 
 runs=${BENCH_RUNS:-7}
 latency_runs=${BENCH_LATENCY_RUNS:-3}
@@ -17,72 +24,61 @@ out=$root/build/bench
 medium=$out/medium
 prefix=${BENCH_PREFIX:-$out/wineprefix}
 
-for arch in x86 x64; do
-  [[ -f build/$arch/src/setup.exe ]] || { echo "bench: build/$arch/src/setup.exe is not built" >&2; exit 1; }
-done
-[[ -d build/x64/Package ]] || { echo "bench: build/x64/Package is not built" >&2; exit 1; }
+[[ -f build/x86/src/setup.exe ]] || { echo "bench: build/x86/src/setup.exe is not built" >&2; exit 1; }
+[[ -d build/x86/Package ]] || { echo "bench: build/x86/Package is not built" >&2; exit 1; }
 
-# ---- build -------------------------------------------------------------------------------------------
+# ---- build: every program 32-bit, as setup.exe ------------------------------------------------------------
 mkdir -p "$out"
-cxx=x86_64-w64-mingw32-g++-win32
+cxx=i686-w64-mingw32-g++-win32
 flags=(-std=c++17 -O2 -Wall -Wextra -static -s -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX
        -D_WIN32_WINNT=0x0601)
 $cxx "${flags[@]}" -municode -mwindows -o "$out/bare_window.exe" bench/bare_window.cpp
 # The same window with setup.exe's manifest, to tell what the manifest costs at start-up from what the program does.
 printf '#include <winuser.h>\n1 RT_MANIFEST "%s"\n' "$root/src/windows/app/setup.manifest" >"$out/bare_window_styled.rc"
-x86_64-w64-mingw32-windres "$out/bare_window_styled.rc" -O coff -o "$out/bare_window_styled.res"
+i686-w64-mingw32-windres "$out/bare_window_styled.rc" -O coff -o "$out/bare_window_styled.res"
 $cxx "${flags[@]}" -municode -mwindows -o "$out/bare_window_styled.exe" bench/bare_window.cpp "$out/bare_window_styled.res"
 $cxx "${flags[@]}" -municode -mwindows -o "$out/direct_install.exe" bench/direct_install.cpp -lole32 -luuid -lshell32
 $cxx "${flags[@]}" -mconsole -o "$out/bench_driver.exe" bench/bench_driver.cpp -lpsapi
 
-if ! command -v makensis >/dev/null; then
-  echo "bench: installing nsis"
-  sudo=(); [[ $(id -u) -ne 0 ]] && sudo=(sudo)
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq nsis >/dev/null
-fi
-# The peer for both architectures (the x86 one only for its size; this machine runs 64-bit programs only).
-for arch in x64 x86; do
-  target=amd64-unicode; [[ $arch == x86 ]] && target=x86-unicode
-  sed "s/^Target .*/Target $target/" bench/peer.nsi >"$out/peer-$arch.nsi"
-  cp bench/peer_license.txt "$out/"
-  (cd "$out" && makensis -V1 -DOUTFILE="peer_setup-$arch.exe" "peer-$arch.nsi")
-done
+# The peer, 32-bit like setup.exe.
+sed "s/^Target .*/Target x86-unicode/" bench/peer.nsi >"$out/peer.nsi"
+cp bench/peer_license.txt "$out/"
+(cd "$out" && makensis -V1 -DOUTFILE="peer_setup.exe" "peer.nsi")
 
 # ---- the medium ----------------------------------------------------------------------------------------
 rm -rf "$medium"
 mkdir -p "$medium"
-cp build/x64/src/setup.exe "$medium/"
-cp -a build/x64/Package "$medium/Package"
+cp build/x86/src/setup.exe "$medium/"
+cp -a build/x86/Package "$medium/Package"
 cp "$out/bare_window.exe" "$out/bare_window_styled.exe" "$out/direct_install.exe" "$out/bench_driver.exe" "$medium/"
-cp "$out/peer_setup-x64.exe" "$medium/peer_setup.exe"
+cp "$out/peer_setup.exe" "$medium/peer_setup.exe"
 wine_grant_read "$medium"
 
 # ---- sizes and imports ---------------------------------------------------------------------------------
 kb() { echo "$(( ($(stat -c %s "$1") + 1023) / 1024 ))"; }
-imports() { x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' '; }
+imports() { i686-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' '; }
 # DLLs that come with a compiler or a run-time, not with Windows.
 runtime_dlls() { imports "$1" | tr ' ' '\n' | grep -iE '^(lib.*|msvcp.*|msvcr[0-9].*|vcruntime.*|ucrtbase.*|api-ms-win-crt.*|mingwm10)\.dll$' | tr '\n' ' ' || true; }
 
 setup_x86_kb=$(kb build/x86/src/setup.exe)
 echo
 echo "Size and imports"
-printf '  %-26s %6s KB  imports: %s\n' "setup.exe (x86)" "$setup_x86_kb" "$(imports build/x86/src/setup.exe)"
-printf '  %-26s %6s KB  imports: %s\n' "setup.exe (x64)" "$(kb build/x64/src/setup.exe)" "$(imports build/x64/src/setup.exe)"
-printf '  %-26s %6s KB  imports: %s\n' "NSIS peer (x86)" "$(kb "$out/peer_setup-x86.exe")" "$(imports "$out/peer_setup-x86.exe")"
-printf '  %-26s %6s KB  imports: %s\n' "NSIS peer (x64)" "$(kb "$out/peer_setup-x64.exe")" "$(imports "$out/peer_setup-x64.exe")"
-printf '  %-26s %6s KB\n' "bare_window.exe (x64)" "$(kb "$out/bare_window.exe")"
-rt86=$(runtime_dlls build/x86/src/setup.exe); rt64=$(runtime_dlls build/x64/src/setup.exe)
+printf '  %-26s %6s KB  imports: %s\n' "setup.exe" "$setup_x86_kb" "$(imports build/x86/src/setup.exe)"
+printf '  %-26s %6s KB  imports: %s\n' "NSIS peer" "$(kb "$out/peer_setup.exe")" "$(imports "$out/peer_setup.exe")"
+printf '  %-26s %6s KB\n' "bare_window.exe" "$(kb "$out/bare_window.exe")"
+printf '  %-26s %6s KB, %s files\n' "dist/ (medium and image)" "$(du -sk dist 2>/dev/null | cut -f1)" "$(find dist -type f 2>/dev/null | wc -l)"
+rt86=$(runtime_dlls build/x86/src/setup.exe)
 echo "  (NSIS $(makensis -VERSION), Modern UI; the peer holds its license text and icon, no package file)"
 verdict=met; { ((setup_x86_kb > 250)) || [[ -n $rt86 ]]; } && verdict=MISSED
-echo "  target: setup.exe (x86) at most 250 KB, no run-time DLLs: ${setup_x86_kb} KB, run-time DLLs: ${rt86:-none}  $verdict"
-[[ -n $rt64 ]] && echo "  note: setup.exe (x64) imports run-time DLLs: $rt64"
-peer_x86_kb=$(kb "$out/peer_setup-x86.exe")
+echo "  target: setup.exe at most 250 KB, no run-time DLLs: ${setup_x86_kb} KB, run-time DLLs: ${rt86:-none}  $verdict"
+peer_x86_kb=$(kb "$out/peer_setup.exe")
 if ((setup_x86_kb <= peer_x86_kb)); then ahead=ahead; else ahead=BEHIND; fi
-echo "  ahead of the NSIS peer (x86 sizes): $ahead ($setup_x86_kb KB vs $peer_x86_kb KB)"
+echo "  ahead of the NSIS peer in size: $ahead ($setup_x86_kb KB vs $peer_x86_kb KB)"
 
 # ---- timings under Wine -------------------------------------------------------------------------------
 wine_prefix_init "$prefix"
-wine_prefix_unmanaged "$prefix"
+echo
+echo "Timings: $(wine_describe "$medium/setup.exe")"
 xvfb_start "$display"
 trap 'wine_stop "$prefix"; xvfb_stop' EXIT
 wine_run "$prefix" "$medium/bench_driver.exe" "$(_wine_dos_path "$medium")" "$runs" "$latency_runs" ||

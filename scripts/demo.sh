@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs dist/x64/setup.exe under Wine in a prefix of the project's own (out/wineprefix, never ~/.wine), set up
+# Runs dist/medium/setup.exe, the 32-bit program we ship, under Wine 10 in its root (WoW64 mode, as 64-bit
+# Windows runs it; scripts/wine.sh), in a prefix of the project's own (out/wineprefix, never ~/.wine), set up
 # for Japanese text.
 #  - With a DISPLAY: the real windows open on it; click through them yourself.
 #  - Without one: Xvfb is started, the UI driver clicks through the whole flow (menu, terms, progress,
@@ -8,25 +9,24 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 source scripts/wine.sh
+wine_root_enter "$0" "$@"
 
 prefix=$root/out/wineprefix
 shots=$root/out/screenshots
 medium=$root/out/medium
-setup_exe=$root/dist/x64/setup.exe
-driver=$root/build/x64/tools/uidriver/uidriver.exe
+setup_exe=$root/dist/medium/setup.exe
+driver=$root/build/x86/tools/uidriver/uidriver.exe
 [[ -f $setup_exe ]] || { echo "demo: $setup_exe missing; run make dist" >&2; exit 1; }
 
 wine_prefix_init "$prefix"
-# Without a window manager Wine draws the title bars itself (captions and icons show in screenshots), and
-# hiding a window does not wait for a manager that is not there.
-wine_prefix_unmanaged "$prefix"
+echo "demo: $(wine_describe "$setup_exe")"
 # A fresh machine for each demo: no earlier install, so no question about an existing one.
 rm -rf "$prefix/drive_c/DAZov"
 
 # The medium the user would insert, readable by the Wine user.
 rm -rf "$medium"
 mkdir -p "$medium"
-cp -a "$root/dist/x64/." "$medium/"
+cp -a "$root/dist/medium/." "$medium/"
 wine_grant_read "$medium"
 
 if [[ -n "${DISPLAY:-}" ]]; then

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the demo need on a Debian machine, and nothing that is already
-# there. Runs as root, or through sudo.
+# there, then makes (or keeps) the Debian 13 root that Wine 10 runs in (scripts/wine-root.sh). Runs as root,
+# or through sudo.
 set -euo pipefail
 
 packages=(
   make cmake g++ libgtest-dev googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
-  wine wine64 xvfb x11-utils xauth
+  debootstrap xvfb x11-utils xauth
   fonts-ipafont-gothic locales-all imagemagick liblnk-utils
   xorriso osslsigncode openssl file binutils python3
 )
@@ -16,11 +17,13 @@ for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
-
-echo "install-deps: installing ${missing[*]}"
 sudo=()
 if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+"$(dirname "$0")/wine-root.sh" ensure

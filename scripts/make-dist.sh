@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Lays out the two distribution media: dist/x86 (the one publishers ship) and dist/x64 (for 64-bit test
-# environments such as Wine), each setup.exe with Package/ beside it, signs both setup.exe files when a
-# certificate is given (see scripts/sign.sh), and makes an ISO 9660 image with Joliet names of each medium,
-# dist/x86.iso and dist/x64.iso, with setup.exe and Package\ at the root as on a real disc.
+# Lays out the distribution medium dist/medium: the 32-bit setup.exe with Package/ beside it. It signs
+# setup.exe when a certificate is given (see scripts/sign.sh) and makes an ISO 9660 image with Joliet names of
+# the medium, dist/medium.iso, with setup.exe and Package\ at its root as on a real disc.
 # Usage: make-dist.sh [PACKAGE_DIR]   without a folder, the sample stand-ins of the build are used.
 # DIST_DIR in the environment puts the media elsewhere than dist/, BUILD_DIR takes the programs from elsewhere
 # than build/ (the tests use both).
@@ -34,9 +33,7 @@ if [[ -n "$package" ]]; then
     exit 1
   fi
 fi
-for arch in x86 x64; do
-  [[ -f "$build/$arch/src/setup.exe" ]] || { echo "make-dist: $build/$arch/src/setup.exe is not built" >&2; exit 1; }
-done
+[[ -f "$build/x86/src/setup.exe" ]] || { echo "make-dist: $build/x86/src/setup.exe is not built" >&2; exit 1; }
 
 # On the same file system as the media, so the finished ones are moved in by renaming.
 mkdir -p "$dist"
@@ -44,19 +41,17 @@ if [[ -n "${DIST_DIR:-}" ]]; then stage_parent=$(dirname "$dist"); else stage_pa
 stage=$(mktemp -d "$stage_parent/dist-staging.XXXXXX")
 trap 'rm -rf "$stage"' EXIT
 
-for arch in x86 x64; do
-  out=$stage/$arch
-  mkdir -p "$out/Package"
-  cp "$build/$arch/src/setup.exe" "$out/setup.exe"
-  if [[ -n "$package" ]]; then
-    cp -a "$package"/. "$out/Package/"     # the publisher's files, as they are
-  else
-    cp -a "$build/$arch/Package"/. "$out/Package/"
-  fi
-done
+out=$stage/medium
+mkdir -p "$out/Package"
+cp "$build/x86/src/setup.exe" "$out/setup.exe"
+if [[ -n "$package" ]]; then
+  cp -a "$package"/. "$out/Package/"     # the publisher's files, as they are
+else
+  cp -a "$build/x86/Package"/. "$out/Package/"
+fi
 
 if [[ -n "${SIGN_CERT:-}${SIGN_KEY:-}${SIGN_PKCS12:-}" ]]; then
-  (cd "$stage" && "$OLDPWD/scripts/sign.sh" x86/setup.exe x64/setup.exe) || {
+  (cd "$stage" && "$OLDPWD/scripts/sign.sh" medium/setup.exe) || {
     echo "make-dist: signing failed; $dist is left as it was" >&2
     exit 1
   }
@@ -64,22 +59,19 @@ else
   echo "make-dist: no certificate given (SIGN_CERT and SIGN_KEY, or SIGN_PKCS12): setup.exe is not signed"
 fi
 
-for arch in x86 x64; do
-  if ! xorriso -as mkisofs -J -joliet-long -r -V "$volume_label" -o "$stage/$arch.iso" "$stage/$arch" \
-       >"$stage/xorriso.log" 2>&1; then
-    cat "$stage/xorriso.log" >&2
-    echo "make-dist: the ISO image of $arch could not be made; $dist is left as it was" >&2
-    exit 1
-  fi
-done
+if ! xorriso -as mkisofs -J -joliet-long -r -V "$volume_label" -o "$stage/medium.iso" "$stage/medium" \
+     >"$stage/xorriso.log" 2>&1; then
+  cat "$stage/xorriso.log" >&2
+  echo "make-dist: the ISO image could not be made; $dist is left as it was" >&2
+  exit 1
+fi
 
-# All made: swap each piece in. What it replaces goes into the staging folder and leaves with it.
+# All made: swap each piece in. What it replaces goes into the staging folder and leaves with it, and so do
+# the two media of earlier builds (x86, and x64, which was built only for testing).
 mkdir "$stage/old"
-for item in x86 x64 x86.iso x64.iso; do
+for item in medium medium.iso x86 x64 x86.iso x64.iso; do
   [[ -e "$dist/$item" ]] && mv "$dist/$item" "$stage/old/"
-  mv "$stage/$item" "$dist/$item"
+  [[ -e "$stage/$item" ]] && mv "$stage/$item" "$dist/$item"
 done
-for arch in x86 x64; do
-  echo "make-dist: $dist/$arch ready ($(stat -c %s "$dist/$arch/setup.exe") bytes setup.exe)," \
-       "$dist/$arch.iso ($(stat -c %s "$dist/$arch.iso") bytes)"
-done
+echo "make-dist: $dist/medium ready ($(stat -c %s "$dist/medium/setup.exe") bytes setup.exe)," \
+     "$dist/medium.iso ($(stat -c %s "$dist/medium.iso") bytes)"

@@ -1,21 +1,31 @@
 #!/usr/bin/env bash
 # Wine environment for running and testing the Windows build on Linux.
 #
-# Source it for the functions, or call it as a command:
+# Wine here is Wine 10 from Debian 13 in a root of its own (scripts/wine-root.sh), run in its WoW64 mode: it
+# runs the 32-bit setup.exe the way 64-bit Windows does (SysWOW64, the 32-bit registrar and registry view).
+# A script that runs Wine starts with `wine_root_enter "$0" "$@"`: it runs again in mount, process and network
+# namespaces of its own, where the root gets /proc, /dev, a /tmp of its own, the X socket folder and the
+# project's folder (at the same path, so paths mean the same inside and out). When the script ends, however it
+# ends (also on an interrupt or a kill), the kernel removes those mounts and ends every process it started:
+# Wine's, and the Xvfb of xvfb_start.
+#
+# Source it for the functions, or call it as a command (each call is then a run of its own):
 #   scripts/wine.sh init DIR                 make (or reuse) a prefix at DIR
 #   scripts/wine.sh run DIR prog.exe args... run a program in it, exit with its exit code
-#   scripts/wine.sh stop DIR                 stop the prefix's wineserver
 #   scripts/wine.sh dpi DIR 144              set the prefix's DPI
-#   scripts/wine.sh unmanaged DIR            let Wine draw window frames (no window manager under Xvfb)
-#   scripts/wine.sh outdir DIR               make DIR a folder the Wine user can write
 #
-# Functions: wine_prefix_init, wine_run, wine_stop, wine_prefix_dpi, wine_prefix_unmanaged, wine_output_dir,
-#            wine_grant_read, wine_user, wine_as_user, xvfb_start, xvfb_stop.
+# Functions: wine_root_enter, wine_prefix_init, wine_run, wine_stop, wine_prefix_dpi,
+#            wine_output_dir, wine_grant_read, wine_user, wine_as_user, wine_describe, xvfb_start, xvfb_stop.
 #
-# Wine keeps the read-only attribute as the Unix write bits, and root ignores those bits. So when the caller
-# is root, the prefix belongs to an ordinary user (WINE_USER, default "setuptest") and Wine runs as that user;
-# otherwise Wine runs as the caller.
+# Wine keeps the read-only attribute as the Unix write bits, and root ignores those bits. So Wine runs as an
+# ordinary user (WINE_USER, default "setuptest", the same user id outside the root and inside), and the prefix
+# belongs to that user. Entering the root needs root; a script started by another user runs again through sudo.
 
+_wine_sh_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+_wine_repo=$(cd "$_wine_sh_dir/.." && pwd -P)
+# shellcheck source=wine-root.sh
+source "$_wine_sh_dir/wine-root.sh"
+# Paths inside the root.
 WINE_BIN=${WINE_BIN:-/usr/lib/wine/wine64}
 WINESERVER_BIN=${WINESERVER_BIN:-/usr/lib/wine/wineserver}
 WINE_USER=${WINE_USER:-setuptest}
@@ -23,7 +33,7 @@ WINE_USER=${WINE_USER:-setuptest}
 WINE_DLL_OVERRIDES=${WINE_DLL_OVERRIDES:-winemenubuilder.exe=d}
 WINE_LANG=${WINE_LANG:-ja_JP.UTF-8}
 # Bumped when the prefix recipe changes, so old prefixes are redone.
-WINE_PREFIX_VERSION=3
+WINE_PREFIX_VERSION=4
 WINE_PREFIX_MARKER=.setup-prefix-ready
 
 _wine_log() { echo "wine.sh: $*" >&2; }
@@ -96,17 +106,104 @@ _wine_env() {
     printf '%s\0' "${env[@]}"
 }
 
-# Runs a Unix command (wine, wineserver) in the prefix's environment, as the Wine user.
+# Runs a Unix command (wine, wineserver) of the root in the prefix's environment, as the Wine user.
 _wine_exec() {
     local dir=$1; shift
+    [ -n "${_WINE_ROOT_INSIDE:-}" ] || { _wine_log "Wine runs only after wine_root_enter"; return 2; }
     local -a env=()
     while IFS= read -r -d '' v; do env+=("$v"); done < <(_wine_env "$dir")
-    # Wine maps the Unix current folder into the program's; keep it unless the Wine user cannot enter it.
-    if _wine_is_root && ! runuser -u "$WINE_USER" -- test -x "$PWD" 2>/dev/null; then
-        (cd "$dir" && wine_as_user env "${env[@]}" "$@")
-    else
-        wine_as_user env "${env[@]}" "$@"
+    # Wine maps the Unix current folder into the program's; keep it when the root has it and the Wine user
+    # can enter it.
+    local cwd=$PWD
+    if ! _wine_shared "$cwd" || ! runuser -u "$WINE_USER" -- test -x "$cwd" 2>/dev/null; then cwd=$dir; fi
+    chroot "$(wine_root_path)" runuser -u "$WINE_USER" -- env -C "$cwd" "${env[@]}" "$@"
+}
+
+# Folders of the host that the root sees at the same path: the project's, and WINE_ROOT_SHARE (blank-separated).
+_wine_shares() { printf '%s\n' "$_wine_repo" ${WINE_ROOT_SHARE:-}; }
+
+# Whether PATH is inside one of those folders.
+_wine_shared() {
+    local share
+    while IFS= read -r share; do
+        case $1/ in "$share"/*) return 0 ;; esac
+    done < <(_wine_shares)
+    return 1
+}
+
+# wine_root_enter SCRIPT ARGS...: makes the root if needed, then runs SCRIPT with ARGS again in namespaces of its
+# own (see the top of this file) and exits with its status. Inside, it mounts what the root needs and returns.
+wine_root_enter() {
+    if [ -n "${_WINE_ROOT_INSIDE:-}" ]; then
+        _wine_root_mount
+        return
     fi
+    if ! _wine_is_root; then
+        exec sudo --preserve-env "$BASH" "$@"
+    fi
+    wine_root_ensure || { _wine_log "no Wine root"; exit 2; }
+    # Held shared for the whole run: the root is not made anew under it.
+    exec 8<"$WINE_ROOT_CACHE/.lock"
+    flock -s 8
+    local -a spaces=(--mount --propagation private --pid --fork --kill-child --mount-proc)
+    # A network of its own keeps Xvfb's abstract socket private; a display given from outside needs the host's.
+    [ -z "${DISPLAY:-}" ] && spaces+=(--net)
+    # unshare does not die of SIGTERM itself; it dies with this shell, whatever ends it, and takes the
+    # namespaces with it (the first process of the namespace is killed, and with it every other one).
+    setpriv --pdeathsig KILL -- unshare "${spaces[@]}" -- env _WINE_ROOT_INSIDE=1 "$BASH" "$@" &
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    trap 'exit 129' HUP
+    wait $!
+    exit $?
+}
+
+_wine_root_mount() {
+    local root; root=$(wine_root_path)
+    mount -t proc proc "$root/proc" && mount --rbind /dev "$root/dev" && mount -t tmpfs tmpfs "$root/tmp" ||
+        { _wine_log "cannot mount into $root"; exit 2; }
+    # Without a display from outside, X sockets of this run only: Xvfb leaves nothing behind.
+    mkdir -p /tmp/.X11-unix "$root/tmp/.X11-unix"
+    [ -z "${DISPLAY:-}" ] && mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
+    mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+    local share
+    while IFS= read -r share; do
+        [ -d "$share" ] || continue
+        mkdir -p "$root$share" && mount --bind "$share" "$root$share" || { _wine_log "cannot share $share"; exit 2; }
+    done < <(_wine_shares)
+    _wine_ensure_user || exit 2
+    _wine_root_user || exit 2
+    # The process that runs the script is the first of its namespace: it hears a signal only when it has a handler.
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    trap 'exit 129' HUP
+}
+
+# The Wine user inside the root, with the same ids as outside.
+_wine_root_user() {
+    local root uid gid
+    root=$(wine_root_path)
+    uid=$(id -u "$WINE_USER") gid=$(id -g "$WINE_USER")
+    [ "$(chroot "$root" id -u "$WINE_USER" 2>/dev/null)" = "$uid" ] && return 0
+    (
+        flock -w 60 9 || exit 1
+        [ "$(chroot "$root" id -u "$WINE_USER" 2>/dev/null)" = "$uid" ] && exit 0
+        chroot "$root" userdel "$WINE_USER" >/dev/null 2>&1
+        chroot "$root" groupdel "$WINE_USER" >/dev/null 2>&1
+        chroot "$root" groupadd -g "$gid" "$WINE_USER" &&
+            chroot "$root" useradd -u "$uid" -g "$gid" -M -d /nonexistent "$WINE_USER"
+    ) 9>"$WINE_ROOT_CACHE/.user.lock"
+}
+
+# wine_describe EXE: one line naming Wine and the program's architecture, for the test output.
+wine_describe() {
+    local arch
+    case $(file -b "$1") in
+        *"PE32+ executable"*x86-64*) arch="x86_64 (PE32+, 64-bit)" ;;
+        *"PE32 executable"*80386*) arch="i686 (PE32, 32-bit, run under WoW64)" ;;
+        *) arch="unknown ($(file -b "$1"))" ;;
+    esac
+    echo "$(wine_root_version) (Debian 13 root, WoW64 mode); $(basename "$1") under test: $arch"
 }
 
 # A Unix path as Wine sees it through drive Z:.
@@ -124,7 +221,7 @@ _wine_import_reg() {
     return $rc
 }
 
-# wine_prefix_init DIR: makes a 64-bit Japanese prefix at DIR, or reuses the one already there.
+# wine_prefix_init DIR: makes a Japanese prefix (64-bit, with WoW64) at DIR, or reuses the one already there.
 wine_prefix_init() {
     local dir=${1:?usage: wine_prefix_init DIR}
     mkdir -p "$dir" || return 1
@@ -161,7 +258,10 @@ wine_prefix_init() {
         for name in "ＭＳ Ｐゴシック" "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic" "Tahoma"; do
             reg+="\"$name\"=\"IPAPGothic\""$'\n'
         done
-        _wine_import_reg "$dir" "$reg" || { _wine_log "font registry import failed"; exit 1; }
+        # No window manager under Xvfb: Wine draws the window frames itself, and hiding a window does not wait
+        # 2 s for a withdrawal that no manager confirms.
+        reg+=$'\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n'
+        _wine_import_reg "$dir" "$reg" || { _wine_log "registry import failed"; exit 1; }
         _wine_exec "$dir" "$WINESERVER_BIN" -w
 
         echo "$WINE_PREFIX_VERSION" >"$dir/$WINE_PREFIX_MARKER"
@@ -179,16 +279,6 @@ wine_prefix_dpi() {
     reg+='[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts]'$'\n'
     reg+="\"LogPixels\"=dword:$hex"$'\n'
     _wine_import_reg "$dir" "$reg" && _wine_exec "$dir" "$WINESERVER_BIN" -w
-}
-
-# wine_prefix_unmanaged DIR: Wine draws window frames itself instead of leaving them to a window manager.
-# Under Xvfb there is none: managed windows then get no caption, and every hidden window costs a 2 s wait
-# for a withdrawal the absent manager never confirms.
-wine_prefix_unmanaged() {
-    local dir=${1:?usage: wine_prefix_unmanaged DIR}
-    dir=$(readlink -f "$dir")
-    _wine_import_reg "$dir" $'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n' &&
-        _wine_exec "$dir" "$WINESERVER_BIN" -w
 }
 
 # wine_run DIR PROGRAM ARGS...: runs a Windows program in the prefix and returns its exit code.
@@ -212,7 +302,8 @@ wine_stop() {
 _xvfb_answers() { DISPLAY=$1 timeout 5 xdpyinfo >/dev/null 2>&1; }
 
 # xvfb_start [DISPLAY]: starts Xvfb at 1280x1024x24 on the display given (":91"), or on a free one, waits
-# until it answers and exports DISPLAY. XVFB_PID holds the server's process id.
+# until it answers and exports DISPLAY. XVFB_PID holds the server's process id. Inside the root's namespaces
+# the X socket folder is the run's own, so no lock file is needed and the first number is free.
 xvfb_start() {
     local want=${1:-} n
     local -a candidates
@@ -222,10 +313,12 @@ xvfb_start() {
         for ((n = 200; n < 260; n++)); do candidates+=("$n"); done
     fi
     for n in "${candidates[@]}"; do
-        if [ -z "$want" ] && { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; }; then
+        if [ -z "$want" ] && { [ -e "/tmp/.X11-unix/X$n" ] || { [ -z "${_WINE_ROOT_INSIDE:-}" ] && [ -e "/tmp/.X$n-lock" ]; }; }; then
             continue
         fi
-        Xvfb ":$n" -screen 0 1280x1024x24 -ac -nolisten tcp >/dev/null 2>&1 &
+        local -a lock=()
+        [ -n "${_WINE_ROOT_INSIDE:-}" ] && lock=(-nolock)
+        Xvfb ":$n" -screen 0 1280x1024x24 -ac -nolisten tcp "${lock[@]}" >/dev/null 2>&1 &
         XVFB_PID=$!
         local deadline=$((SECONDS + 15))
         while ((SECONDS < deadline)); do
@@ -253,16 +346,28 @@ xvfb_stop() {
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    # The prefix folder is seen inside the root too.
+    if [ -z "${_WINE_ROOT_INSIDE:-}" ] && [ -n "${2:-}" ]; then
+        mkdir -p "$2" && WINE_ROOT_SHARE="${WINE_ROOT_SHARE:-} $(readlink -f "$2")" && export WINE_ROOT_SHARE
+    fi
+    wine_root_enter "$0" "$@"
     cmd=${1:-}; shift || true
     case $cmd in
         init) wine_prefix_init "$@" ;;
-        run) wine_run "$@" ;;
-        stop) wine_stop "$@" ;;
+        run)
+            dir=${1:?usage: wine.sh run DIR PROGRAM ARGS...}
+            wine_prefix_init "$dir" || exit 2
+            started_x=
+            if [ -z "${DISPLAY:-}" ]; then xvfb_start && started_x=1; fi
+            wine_run "$@"
+            rc=$?
+            wine_stop "$dir"
+            [ -n "$started_x" ] && xvfb_stop
+            exit $rc
+            ;;
         dpi) wine_prefix_dpi "$@" ;;
-        unmanaged) wine_prefix_unmanaged "$@" ;;
-        outdir) wine_output_dir "$@" ;;
         *)
-            sed -n '2,11p' "$0" >&2
+            sed -n '12,15p' "$0" >&2
             exit 2
             ;;
     esac

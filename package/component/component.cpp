@@ -4,7 +4,9 @@
 //
 // DllRegisterServer writes, under HKLM\Software\HorundeSample:
 //   Registered      value <file name> = full path (REG_SZ)
+//   RegisteredBy    value <file name> = full path of the program that registered it, the registrar (REG_SZ)
 //   RegisterCount   value <file name> = number of registrations so far (REG_DWORD)
+// A 32-bit component on 64-bit Windows writes through the 32-bit registry view (WOW6432Node).
 // DllUnregisterServer removes the Registered value and leaves the count.
 
 #include <windows.h>
@@ -26,6 +28,7 @@ namespace {
 HMODULE g_module = nullptr;
 
 constexpr wchar_t kRegisteredKey[] = L"Software\\HorundeSample\\Registered";
+constexpr wchar_t kRegisteredByKey[] = L"Software\\HorundeSample\\RegisteredBy";
 constexpr wchar_t kCountKey[] = L"Software\\HorundeSample\\RegisterCount";
 // Several registrars run at once during an install; the read-increment-write of a count is kept whole.
 constexpr wchar_t kCountMutex[] = L"Local\\HorundeSampleRegisterCount";
@@ -65,8 +68,8 @@ struct OwnPath {
     DWORD length = 0;     // characters, without the terminator
     const wchar_t* name = nullptr;  // name part of path, as the loader reports it (case kept)
 
-    bool Read() {
-        length = GetModuleFileNameW(g_module, path, ARRAYSIZE(path));
+    bool Read(HMODULE module) {
+        length = GetModuleFileNameW(module, path, ARRAYSIZE(path));
         if (length == 0 || length >= ARRAYSIZE(path)) return false;
         name = path;
         for (const wchar_t* p = path; *p; ++p) {
@@ -81,6 +84,13 @@ bool CreateKey(const wchar_t* sub, Key& key) {
                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr) == ERROR_SUCCESS;
 }
 
+bool SetText(const wchar_t* sub, const wchar_t* name, const OwnPath& value) {
+    Key key;
+    return CreateKey(sub, key) &&
+           RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.path),
+                          (value.length + 1) * sizeof(wchar_t)) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -92,13 +102,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-    OwnPath self;
-    if (!self.Read()) return SELFREG_E_CLASS;
-
-    Key registered;
-    if (!CreateKey(kRegisteredKey, registered)) return SELFREG_E_CLASS;
-    if (RegSetValueExW(registered.get(), self.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(self.path),
-                       (self.length + 1) * sizeof(wchar_t)) != ERROR_SUCCESS) {
+    OwnPath self, registrar;
+    if (!self.Read(g_module) || !registrar.Read(nullptr)) return SELFREG_E_CLASS;
+    if (!SetText(kRegisteredKey, self.name, self) || !SetText(kRegisteredByKey, self.name, registrar)) {
         return SELFREG_E_CLASS;
     }
 
@@ -121,7 +127,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     OwnPath self;
-    if (!self.Read()) return SELFREG_E_CLASS;
+    if (!self.Read(g_module)) return SELFREG_E_CLASS;
     Key registered;
     LONG rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRegisteredKey, 0, KEY_SET_VALUE, registered.put());
     if (rc == ERROR_FILE_NOT_FOUND) return S_OK;  // never registered: already gone

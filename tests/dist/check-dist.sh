@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Checks the two media: the right kind of executable for each, the whole Package folder, an import table
-# that names only DLLs that ship with Windows, the version resource, and the ISO image of each medium: its
-# Joliet tree (what Windows reads) names setup.exe and every Package file in their own case, and each file in
-# it is byte for byte the one in dist/<arch>.
+# Checks the medium: a 32-bit setup.exe (the components it installs are 32-bit), the whole Package folder, an
+# import table that names only DLLs that ship with Windows, the version resource, and the medium's ISO image:
+# its Joliet tree (what Windows reads) names setup.exe and every Package file in their own case, and each file
+# in it is byte for byte the one in dist/medium. No 64-bit medium is left beside it.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 dist=${1:-dist}
@@ -66,23 +66,23 @@ iso_matches() {  # iso, medium folder, name
   diff -r "$2" "$out" >/dev/null || { diff -rq "$2" "$out" | sed 's/^/  /'; return 1; }
 }
 
-check "x86 setup.exe is PE32 i386" bash -c "file '$dist/x86/setup.exe' | grep -q 'PE32 executable (GUI) Intel 80386'"
-check "x64 setup.exe is PE32+ x86-64" bash -c "file '$dist/x64/setup.exe' | grep -q 'PE32+ executable (GUI) x86-64'"
-check "x86 setup.exe is at most 250 KB and has no unwinder" lean_ok "$dist/x86/setup.exe"
-for arch in x86 x64; do
-  check "$arch imports only system DLLs" imports_ok "$dist/$arch/setup.exe"
-  for f in "${package_files[@]}"; do
-    check "$arch Package/$f" test -f "$dist/$arch/Package/$f"
-  done
-  check "$arch version resource names the product and 2.04" version_ok "$dist/$arch/setup.exe"
-  check "$arch.iso has a Joliet tree" joliet_loaded "$dist/$arch.iso"
-  check "$arch.iso lists setup.exe and Package in their case" iso_lists_all "$dist/$arch.iso" "$dist/$arch"
-  check "$arch.iso holds the files of $dist/$arch byte for byte" iso_matches "$dist/$arch.iso" "$dist/$arch" "$arch"
-  if osslsigncode extract-signature -in "$dist/$arch/setup.exe" -out "$work/$arch.sig" >/dev/null 2>&1; then
-    echo "  $arch setup.exe is signed"
-  else
-    echo "  $arch setup.exe is not signed"
-  fi
+m=$dist/medium
+check "setup.exe is PE32 i386" bash -c "file '$m/setup.exe' | grep -q 'PE32 executable (GUI) Intel 80386'"
+check "setup.exe is at most 250 KB and has no unwinder" lean_ok "$m/setup.exe"
+check "no other medium beside it" test -z "$(ls "$dist" | grep -vxE 'medium|medium\.iso')"
+check "setup.exe imports only system DLLs" imports_ok "$m/setup.exe"
+# The components are loaded by the 32-bit registrar, and the installer is started by a 32-bit program.
+for f in "${package_files[@]}"; do
+  check "Package/$f is a 32-bit Windows file" bash -c "file '$m/Package/$f' | grep -q 'PE32 .*Intel 80386'"
 done
+check "version resource names the product and 2.04" version_ok "$m/setup.exe"
+check "medium.iso has a Joliet tree" joliet_loaded "$dist/medium.iso"
+check "medium.iso lists setup.exe and Package in their case" iso_lists_all "$dist/medium.iso" "$m"
+check "medium.iso holds the files of $m byte for byte" iso_matches "$dist/medium.iso" "$m" medium
+if osslsigncode extract-signature -in "$m/setup.exe" -out "$work/medium.sig" >/dev/null 2>&1; then
+  echo "  setup.exe is signed"
+else
+  echo "  setup.exe is not signed"
+fi
 echo "dist: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]

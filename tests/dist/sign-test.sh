@@ -1,16 +1,14 @@
 #!/usr/bin/env bash
-# Signing of the media, with a throw-away certificate authority: both setup.exe files are signed and verify
+# Signing of the medium, with a throw-away certificate authority: setup.exe is signed and verifies
 # against that authority, a flipped byte breaks the signature, signing changes nothing but the signature,
 # and each bad certificate (wrong password, a key that is not the certificate's, expired or not yet valid,
 # missing files, not for code signing) fails with a message that names it and leaves the media as they were.
-# Works on the programs already built in build/x86 and build/x64; the media go to a folder of its own. A signed
-# x64 setup.exe that verifies is left at build/signed-x64/setup.exe for the end-to-end tests.
+# Works on the program already built in build/x86; the media go to a folder of its own. A signed setup.exe
+# that verifies is left at build/signed/setup.exe for the end-to-end tests.
 # Usage: sign-test.sh
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-for arch in x86 x64; do
-  [[ -f "$root/build/$arch/src/setup.exe" ]] || { echo "sign-test: build/$arch/src/setup.exe is not built"; exit 1; }
-done
+[[ -f "$root/build/x86/src/setup.exe" ]] || { echo "sign-test: build/x86/src/setup.exe is not built"; exit 1; }
 
 tmp=$(mktemp -d)
 trap 'chmod -R u+w "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
@@ -19,12 +17,10 @@ unset SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASSWORD SIGN_TIMESTAMP_URL SIGN_URL
 # A copy of the built programs and packages as they are now: a build may replace them while this runs.
 export BUILD_DIR=$tmp/build
 mkdir -p "$tmp/built"
-for arch in x86 x64; do
-  mkdir -p "$BUILD_DIR/$arch/src"
-  cp "$root/build/$arch/src/setup.exe" "$BUILD_DIR/$arch/src/setup.exe"
-  cp -a "$root/build/$arch/Package" "$BUILD_DIR/$arch/Package"
-  cp "$root/build/$arch/src/setup.exe" "$tmp/built/$arch.exe"
-done
+mkdir -p "$BUILD_DIR/x86/src"
+cp "$root/build/x86/src/setup.exe" "$BUILD_DIR/x86/src/setup.exe"
+cp -a "$root/build/x86/Package" "$BUILD_DIR/x86/Package"
+cp "$root/build/x86/src/setup.exe" "$tmp/built/medium.exe"
 
 passed=0 failed=0
 ok() { passed=$((passed + 1)); }
@@ -107,7 +103,7 @@ verifies() {
   osslsigncode verify -in "$1" -CAfile "$pki/ca.pem" >"$tmp/verify" 2>&1 &&
     grep -q '^Signature verification: ok' "$tmp/verify"
 }
-unsigned_is_built() {  # arch: the signed file without its signature is the build output
+unsigned_is_built() {  # medium: the signed file without its signature is the build output
   rm -f "$tmp/bare.exe"
   osslsigncode remove-signature -in "$DIST_DIR/$1/setup.exe" -out "$tmp/bare.exe" >/dev/null 2>&1 &&
     cmp -s "$tmp/bare.exe" "$tmp/built/$1.exe"
@@ -125,40 +121,36 @@ lines_matching() { grep -c -- "$1" "$tmp/out"; }
 make_dist
 check "unsigned make-dist succeeds" test "$rc" -eq 0
 check "no certificate: one line says setup.exe is not signed" test "$(lines_matching 'not signed')" -eq 1
-for arch in x86 x64; do
-  check "no certificate: $arch setup.exe carries no signature" not is_signed "$DIST_DIR/$arch/setup.exe"
-  check "no certificate: $arch setup.exe is the build output" cmp -s "$DIST_DIR/$arch/setup.exe" "$tmp/built/$arch.exe"
-  check "no certificate: $arch.iso made" test -s "$DIST_DIR/$arch.iso"
-done
+check "no certificate: setup.exe carries no signature" not is_signed "$DIST_DIR/medium/setup.exe"
+check "no certificate: setup.exe is the build output" cmp -s "$DIST_DIR/medium/setup.exe" "$tmp/built/medium.exe"
+check "no certificate: medium.iso made" test -s "$DIST_DIR/medium.iso"
 
 # --- PEM certificate with an encrypted key ---
 make_dist SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD=correct-horse
 check "signed make-dist succeeds" test "$rc" -eq 0 || sed 's/^/    /' "$tmp/out"
 check "without a time-stamp server one line says so" test "$(lines_matching 'not time-stamped')" -eq 1
 check "the password never reaches the output" not grep -q correct-horse "$tmp/out"
-for arch in x86 x64; do
-  exe=$DIST_DIR/$arch/setup.exe
-  check "$arch setup.exe is signed" is_signed "$exe"
-  check "$arch setup.exe verifies against the test CA" verifies "$exe"
-  check "$arch signature is SHA-256" grep -q '^Message digest algorithm *: SHA256' "$tmp/verify"
-  check "$arch signature names the product" grep -q 'Text description: Horunde Sample Edition' "$tmp/verify"
-  check "$arch signature is not time-stamped" grep -q 'Timestamp is not available' "$tmp/verify"
-  check "$arch without its signature is byte for byte the build output" unsigned_is_built "$arch"
-  check "$arch version resource still names the product and 2.04" version_kept "$exe"
-  cp "$exe" "$tmp/flipped.exe"
-  # A byte in the middle of the code, covered by the signed digest.
-  off=$(( $(stat -c %s "$tmp/built/$arch.exe") / 2 ))
-  printf "\\x$(printf %02x $(( ($(od -An -tu1 -j "$off" -N1 "$exe") ^ 0xff) )))" |
-    dd of="$tmp/flipped.exe" bs=1 seek="$off" conv=notrunc status=none
-  check "$arch with one byte flipped fails verification" not verifies "$tmp/flipped.exe"
-  check "$arch with one byte flipped: the digest mismatch is found" grep -q 'MISMATCH' "$tmp/verify"
-done
-# The signed x64 program and its authority, kept for the end-to-end test that installs from it
+exe=$DIST_DIR/medium/setup.exe
+check "setup.exe is signed" is_signed "$exe"
+check "setup.exe verifies against the test CA" verifies "$exe"
+check "the signature is SHA-256" grep -q '^Message digest algorithm *: SHA256' "$tmp/verify"
+check "the signature names the product" grep -q 'Text description: Horunde Sample Edition' "$tmp/verify"
+check "the signature is not time-stamped" grep -q 'Timestamp is not available' "$tmp/verify"
+check "setup.exe without its signature is byte for byte the build output" unsigned_is_built "medium"
+check "setup.exe's version resource still names the product and 2.04" version_kept "$exe"
+cp "$exe" "$tmp/flipped.exe"
+# A byte in the middle of the code, covered by the signed digest.
+off=$(( $(stat -c %s "$tmp/built/medium.exe") / 2 ))
+printf "\\x$(printf %02x $(( ($(od -An -tu1 -j "$off" -N1 "$exe") ^ 0xff) )))" |
+  dd of="$tmp/flipped.exe" bs=1 seek="$off" conv=notrunc status=none
+check "setup.exe with one byte flipped fails verification" not verifies "$tmp/flipped.exe"
+check "setup.exe with one byte flipped: the digest mismatch is found" grep -q 'MISMATCH' "$tmp/verify"
+# The signed program and its authority, kept for the end-to-end test that installs from it
 # (tests/e2e/run.sh lays it out as a medium). Only a copy that verifies is kept.
-kept=$root/build/signed-x64
+kept=$root/build/signed
 rm -rf "$kept"
-if verifies "$DIST_DIR/x64/setup.exe"; then
-  mkdir -p "$kept" && cp "$DIST_DIR/x64/setup.exe" "$kept/setup.exe" && cp "$pki/ca.pem" "$kept/test-ca.pem"
+if verifies "$DIST_DIR/medium/setup.exe"; then
+  mkdir -p "$kept" && cp "$DIST_DIR/medium/setup.exe" "$kept/setup.exe" && cp "$pki/ca.pem" "$kept/test-ca.pem"
 fi
 check "media and images of the signed build pass the distribution check" \
   bash -c "'$root/tests/dist/check-dist.sh' '$DIST_DIR' >'$tmp/check' 2>&1 || { cat '$tmp/check'; false; }"
@@ -166,10 +158,8 @@ check "media and images of the signed build pass the distribution check" \
 # --- PKCS#12 with its password ---
 make_dist SIGN_PKCS12="$pki/good.p12" SIGN_PASSWORD=p12-pass
 check "PKCS#12 make-dist succeeds" test "$rc" -eq 0 || sed 's/^/    /' "$tmp/out"
-for arch in x86 x64; do
-  check "PKCS#12: $arch setup.exe verifies against the test CA" verifies "$DIST_DIR/$arch/setup.exe"
-  check "PKCS#12: $arch without its signature is the build output" unsigned_is_built "$arch"
-done
+check "PKCS#12: setup.exe verifies against the test CA" verifies "$DIST_DIR/medium/setup.exe"
+check "PKCS#12: setup.exe without its signature is the build output" unsigned_is_built "medium"
 
 # --- failures: each names its problem and leaves the media as they were ---
 before=$(snapshot)

@@ -18,7 +18,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwctype>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -86,12 +88,21 @@ inline std::wstring MediumPackage() {
 // Readable in gtest's messages: UTF-8, with CR and LF shown as \r and \n.
 inline std::string Show(const std::wstring& s) { return ud::ToUtf8(ud::Escape(s)); }
 
-inline std::wstring SystemDir() {
-    wchar_t buf[MAX_PATH];
-    GetSystemDirectoryW(buf, MAX_PATH);
-    std::wstring s = buf;
-    if (s.back() != L'\\') s += L'\\';
+// The system folder as 64-bit Windows gives it to the 32-bit setup.exe (and to these 32-bit tests): SysWOW64.
+// GetSystemDirectoryW still says system32 there; the file system redirects it.
+inline std::wstring Wow64Dir() {
+    wchar_t buf[MAX_PATH] = {};
+    UINT n = GetSystemWow64DirectoryW(buf, MAX_PATH);
+    std::wstring s(buf, n < MAX_PATH ? n : 0);
+    if (!s.empty() && s.back() != L'\\') s += L'\\';
     return s;
+}
+
+// The native (64-bit) system folder, which a 32-bit program reaches only through this alias.
+inline std::wstring NativeSystemDir() {
+    wchar_t buf[MAX_PATH] = {};
+    UINT n = GetWindowsDirectoryW(buf, MAX_PATH);
+    return std::wstring(buf, n < MAX_PATH ? n : 0) + L"\\Sysnative\\";
 }
 
 inline std::wstring ShellFolder(int csidl) {
@@ -146,6 +157,19 @@ inline std::string ReadFileBytes(const std::wstring& path) {
     while (ReadFile(f, buf, sizeof buf, &got, nullptr) && got) out.append(buf, got);
     CloseHandle(f);
     return out;
+}
+
+// The headers of a 32-bit program (PE32), which is what we ship. False for anything else.
+inline bool ReadPeHeaders(const std::wstring& path, IMAGE_NT_HEADERS32& nt) {
+    const std::string pe = ReadFileBytes(path);
+    IMAGE_DOS_HEADER dos;
+    if (pe.size() < sizeof dos) return false;
+    std::memcpy(&dos, pe.data(), sizeof dos);
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
+        static_cast<size_t>(dos.e_lfanew) + sizeof nt > pe.size())
+        return false;
+    std::memcpy(&nt, pe.data() + dos.e_lfanew, sizeof nt);
+    return nt.Signature == IMAGE_NT_SIGNATURE && nt.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC;
 }
 
 inline void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
@@ -213,27 +237,92 @@ inline bool InstallChildrenEnded(int own_setups) {
 
 // ---- Registry: what the sample components record ----------------------------------------------
 
-inline std::set<std::wstring> RegisteredNames() {
-    std::set<std::wstring> names;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kSampleKey + L"\\Registered").c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return names;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD len = 256;
-        if (RegEnumValueW(key, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.insert(Lower(name));
+// A key under HKLM\Software\HorundeSample in one registry view: the 32-bit one by default, where a 32-bit
+// registrar writes on 64-bit Windows (WOW6432Node); KEY_WOW64_64KEY for the native one.
+class SampleKey {
+public:
+    explicit SampleKey(const std::wstring& sub = {}, REGSAM view = KEY_WOW64_32KEY) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kSampleKey + sub).c_str(), 0, KEY_READ | view, &h_) != ERROR_SUCCESS)
+            h_ = nullptr;
     }
-    RegCloseKey(key);
-    return names;
+    ~SampleKey() {
+        if (h_) RegCloseKey(h_);
+    }
+    SampleKey(const SampleKey&) = delete;
+    SampleKey& operator=(const SampleKey&) = delete;
+    explicit operator bool() const { return h_ != nullptr; }
+
+    std::set<std::wstring> ValueNames() const {
+        std::set<std::wstring> names;
+        for (DWORD i = 0; h_; ++i) {
+            wchar_t name[256];
+            DWORD len = 256;
+            if (RegEnumValueW(h_, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            names.insert(Lower(name));
+        }
+        return names;
+    }
+    DWORD Number(const std::wstring& name) const {
+        DWORD value = 0, size = sizeof value, type = 0;
+        if (!h_ || RegQueryValueExW(h_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+                       ERROR_SUCCESS || type != REG_DWORD)
+            return 0;
+        return value;
+    }
+    std::wstring Text(const std::wstring& name) const {
+        wchar_t buf[MAX_PATH * 2] = {};
+        DWORD size = sizeof buf - sizeof(wchar_t), type = 0;
+        if (!h_ || RegQueryValueExW(h_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) !=
+                       ERROR_SUCCESS || type != REG_SZ)
+            return {};
+        return buf;
+    }
+
+private:
+    HKEY h_ = nullptr;
+};
+
+inline std::set<std::wstring> RegisteredNames() { return SampleKey(L"\\Registered").ValueNames(); }
+inline DWORD RegisterCount(const std::wstring& file) { return SampleKey(L"\\RegisterCount").Number(file); }
+// The program that loaded the component to register it.
+inline std::wstring RegisteredBy(const std::wstring& file) { return SampleKey(L"\\RegisteredBy").Text(file); }
+
+// Removes what the components recorded, in both registry views.
+inline void DeleteSampleKeys() {
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        HKEY software = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_ALL_ACCESS | view, &software) == ERROR_SUCCESS) {
+            RegDeleteTreeW(software, kSampleKey.substr(kSampleKey.find(L'\\') + 1).c_str());
+            RegCloseKey(software);
+        }
+    }
 }
 
-inline DWORD RegisterCount(const std::wstring& file) {
-    DWORD value = 0, size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, (kSampleKey + L"\\RegisterCount").c_str(), file.c_str(), RRF_RT_REG_DWORD,
-                     nullptr, &value, &size) != ERROR_SUCCESS)
-        return 0;
-    return value;
+// A folder's files with their sizes and write times, to tell what a run added or changed there.
+inline std::map<std::wstring, std::pair<ULONGLONG, ULONGLONG>> FolderFiles(const std::wstring& dir) {
+    std::map<std::wstring, std::pair<ULONGLONG, ULONGLONG>> files;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return files;
+    do {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        files[Lower(fd.cFileName)] = {(ULONGLONG(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow,
+                                      (ULONGLONG(fd.ftLastWriteTime.dwHighDateTime) << 32) |
+                                          fd.ftLastWriteTime.dwLowDateTime};
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return files;
+}
+
+// Names in `after` that are new or changed since `before`.
+inline std::wstring ChangedFiles(const std::map<std::wstring, std::pair<ULONGLONG, ULONGLONG>>& before,
+                                 const std::map<std::wstring, std::pair<ULONGLONG, ULONGLONG>>& after) {
+    std::wstring changed;
+    for (const auto& [name, stamp] : after) {
+        auto it = before.find(name);
+        if (it == before.end() || it->second != stamp) changed += name + L" ";
+    }
+    return changed;
 }
 
 // ---- Shortcuts --------------------------------------------------------------------------------
@@ -293,6 +382,25 @@ protected:
         // A registrar or service tool left by the previous test must not write into this one.
         InstallChildrenEnded(0);
         CleanMachine();
+        native_system_ = FolderFiles(NativeSystemDir());
+    }
+
+    // What 64-bit Windows shows after the 32-bit setup.exe placed and registered `files`: each in SysWOW64 with
+    // the medium's bytes, registered (when `registered`) by SysWOW64's registrar in the 32-bit registry view,
+    // nothing in the native registry view, and nothing new or changed in the native system folder.
+    void ExpectPlacedFor32Bit(const std::vector<std::wstring>& files, const std::set<std::wstring>& registered) {
+        const std::wstring registrar = Lower(Wow64Dir() + L"regsvr32.exe");
+        for (const auto& f : files) {
+            SCOPED_TRACE(ud::ToUtf8(f));
+            EXPECT_EQ(ReadFileBytes(Wow64Dir() + f), ReadFileBytes(MediumPackage() + f)) << "not the medium's file";
+            EXPECT_FALSE(FileExists(NativeSystemDir() + f)) << "in the native system folder";
+            if (registered.count(Lower(f))) {
+                EXPECT_EQ(Show(Lower(RegisteredBy(f))), Show(registrar));
+            }
+        }
+        EXPECT_FALSE(SampleKey({}, KEY_WOW64_64KEY)) << "registered in the native registry view";
+        EXPECT_EQ(Show(ChangedFiles(native_system_, FolderFiles(NativeSystemDir()))), "")
+            << "written to the native system folder";
     }
 
     void TearDown() override {
@@ -311,10 +419,10 @@ protected:
 
     static void CleanMachine() {
         DeleteTree(kInstallRoot);
-        const std::wstring sys = SystemDir();
+        const std::wstring sys = Wow64Dir();
         for (const auto& f : kComponents) DeleteFileForce(sys + f);
         DeleteFileForce(sys + kControlFile);
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSampleKey.c_str());
+        DeleteSampleKeys();
         DeleteFileForce(DesktopShortcut());
         DeleteFileForce(ProgramsShortcut());
         DeleteTree(kPlantedLog.substr(0, kPlantedLog.find_last_of(L'\\')));
@@ -441,6 +549,7 @@ protected:
     }
 
     ud::Process app_;
+    std::map<std::wstring, std::pair<ULONGLONG, ULONGLONG>> native_system_;
 };
 
 inline std::wstring Join(const std::set<std::wstring>& names) {

@@ -7,6 +7,28 @@ namespace {
 
 using namespace e2e;
 
+// Names the Wine and the program under test in the output, and stops the run when it is not what we ship: the
+// 32-bit setup.exe, run as 64-bit Windows runs it (these tests are 32-bit too, so they see what it sees).
+class ShippedProgram : public ::testing::Environment {
+public:
+    void SetUp() override {
+        using WineVersion = const char*(__cdecl*)();
+        auto wine = reinterpret_cast<WineVersion>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
+        BOOL wow64 = FALSE;
+        IsWow64Process(GetCurrentProcess(), &wow64);
+        IMAGE_NT_HEADERS32 nt{};
+        const bool pe32 = ReadPeHeaders(SetupExe(), nt);
+        const WORD machine = pe32 ? nt.FileHeader.Machine : 0;
+        std::printf("[ program  ] %s: %s; Wine %s; %s\n", ud::ToUtf8(SetupExe()).c_str(),
+                    machine == IMAGE_FILE_MACHINE_I386 ? "PE32, i686 (32-bit)" : "not the shipped 32-bit build",
+                    wine ? wine() : "none (Windows)", wow64 ? "run under WoW64" : "not under WoW64");
+        ASSERT_EQ(machine, IMAGE_FILE_MACHINE_I386) << "the program under test is not the 32-bit build";
+        ASSERT_TRUE(wow64) << "not run the way 64-bit Windows runs a 32-bit program";
+    }
+};
+[[maybe_unused]] auto* const kShippedProgram = ::testing::AddGlobalTestEnvironment(new ShippedProgram);
+
 // ---- Start-up ---------------------------------------------------------------------------------
 
 TEST_F(Setup, StartShowsMenuAndRegistersControlFileOnce) {
@@ -16,11 +38,9 @@ TEST_F(Setup, StartShowsMenuAndRegistersControlFileOnce) {
     EXPECT_EQ(Show(ud::Text(menu)), Show(kCaption));
     EXPECT_TRUE(ud::FindButton(menu, kExitButton));
 
-    const std::wstring placed = SystemDir() + kControlFile;
-    EXPECT_TRUE(FileExists(placed));
-    EXPECT_EQ(ReadFileBytes(placed), ReadFileBytes(MediumPackage() + kControlFile)) << "not the medium's file";
     EXPECT_TRUE(ud::WaitUntil([&] { return RegisterCount(kControlFile) >= 1; }, kRegistrarMs))
         << "mscomctl.ocx never registered";
+    ExpectPlacedFor32Bit({kControlFile}, {Lower(kControlFile)});
 
     // menu -> terms -> menu does not place or register it again
     ASSERT_TRUE(ud::ClickButton(menu, kInstallButton));
@@ -34,7 +54,7 @@ TEST_F(Setup, StartShowsMenuAndRegistersControlFileOnce) {
 }
 
 TEST_F(Setup, StartReplacesReadOnlyControlFile) {
-    const std::wstring placed = SystemDir() + kControlFile;
+    const std::wstring placed = Wow64Dir() + kControlFile;
     WriteFileBytes(placed, "an older copy");
     ASSERT_TRUE(SetFileAttributesW(placed.c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(GetFileAttributesW(placed.c_str()) & FILE_ATTRIBUTE_READONLY);
@@ -139,7 +159,7 @@ TEST_F(Setup, NavigationKeepsWindowsAndTheirState) {
 
 TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     // A stale read-only component must be replaced.
-    const std::wstring sys = SystemDir();
+    const std::wstring sys = Wow64Dir();
     WriteFileBytes(sys + L"comdlg32.ocx", "an older copy");
     ASSERT_TRUE(SetFileAttributesW((sys + L"comdlg32.ocx").c_str(), FILE_ATTRIBUTE_READONLY));
     WriteFileBytes(sys + L"RoVur.dll", "an older copy");
@@ -162,24 +182,26 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     ASSERT_EQ(fields.size(), 2u) << Show(lines[0]);
     EXPECT_EQ(Show(fields[1]), Show(L"/i"));
 
-    // Components: in place, archive set, read-only clear, the medium's bytes.
+    // Components: in place, archive set, read-only clear.
     for (const auto& f : kComponents) {
         SCOPED_TRACE(ud::ToUtf8(f));
-        const std::wstring path = sys + f;
-        DWORD attr = GetFileAttributesW(path.c_str());
+        DWORD attr = GetFileAttributesW((sys + f).c_str());
         ASSERT_NE(attr, INVALID_FILE_ATTRIBUTES) << "missing";
         EXPECT_TRUE(attr & FILE_ATTRIBUTE_ARCHIVE);
         EXPECT_FALSE(attr & FILE_ATTRIBUTE_READONLY);
-        EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(MediumPackage() + f)) << "not the medium's file";
     }
 
-    // Registration: the five registered rows and the control file, each exactly once.
+    // Registration: the five registered rows and the control file, each exactly once, and all of it where
+    // 64-bit Windows puts what a 32-bit setup program places and registers.
     std::set<std::wstring> expected{Lower(kControlFile)};
     for (const auto& f : kRegisteredComponents) expected.insert(Lower(f));
     EXPECT_TRUE(ud::WaitUntil([&] { return RegisteredNames().size() >= expected.size(); }, kRegistrarMs));
     EXPECT_TRUE(RegistrarsDone());
     EXPECT_EQ(Show(Join(RegisteredNames())), Show(Join(expected)));
     for (const auto& f : expected) EXPECT_EQ(RegisterCount(f), 1u) << Show(f);
+    std::vector<std::wstring> placed = kComponents;
+    placed.push_back(kControlFile);
+    ExpectPlacedFor32Bit(placed, expected);
 
     // Shortcuts, read back through IShellLinkW.
     const std::wstring lnk_dir = Env(L"E2E_LNK_DIR", L"C:\\e2e-lnk");
@@ -265,7 +287,7 @@ TEST_F(Setup, ExistingInstallationAnsweredNo) {
     EXPECT_FALSE(FileExists(kInstallRoot + L"\\Info\\rudize.log")) << "the package installer ran";
     EXPECT_FALSE(FileExists(DesktopShortcut()));
     EXPECT_FALSE(FileExists(ProgramsShortcut()));
-    for (const auto& f : kComponents) EXPECT_FALSE(FileExists(SystemDir() + f)) << Show(f);
+    for (const auto& f : kComponents) EXPECT_FALSE(FileExists(Wow64Dir() + f)) << Show(f);
     EXPECT_TRUE(FolderExists(kInstallRoot));
 }
 

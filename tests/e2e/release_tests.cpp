@@ -40,16 +40,8 @@ std::vector<std::pair<std::wstring, std::wstring>> PlantedLoads() {
 
 // Size of the certificate table (the Authenticode signature) named by the PE's data directories; 0 when none.
 DWORD CertificateTableSize(const std::wstring& path) {
-    const std::string pe = ReadFileBytes(path);
-    if (pe.size() < sizeof(IMAGE_DOS_HEADER)) return 0;
-    IMAGE_DOS_HEADER dos;
-    memcpy(&dos, pe.data(), sizeof dos);
-    if (dos.e_magic != IMAGE_DOS_SIGNATURE || static_cast<size_t>(dos.e_lfanew) + sizeof(IMAGE_NT_HEADERS64) > pe.size())
-        return 0;
-    IMAGE_NT_HEADERS64 nt;
-    memcpy(&nt, pe.data() + dos.e_lfanew, sizeof nt);
-    if (nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC) return 0;
-    return nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
+    IMAGE_NT_HEADERS32 nt;
+    return ReadPeHeaders(path, nt) ? nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size : 0;
 }
 
 std::string Describe(HWND h) {
@@ -68,7 +60,7 @@ protected:
         if (HasFatalFailure()) return;
 
         ExpectInstallTree();
-        const std::wstring sys = SystemDir(), package = PackageBeside(setup_exe);
+        const std::wstring sys = Wow64Dir(), package = PackageBeside(setup_exe);
         for (const auto& f : kComponents) {
             SCOPED_TRACE(ud::ToUtf8(f));
             const DWORD attr = GetFileAttributesW((sys + f).c_str());
@@ -107,7 +99,7 @@ TEST_F(Medium, PlantedLibrariesBesideSetupAreNotLoaded) {
 }
 
 // Bare-name loads by a program that does not restrict its search, run from the folder of the planted
-// copies. `windows`: Windows takes the planted copy (the name is not a KnownDLL); `wine`: Wine 8 does. Wine
+// copies. `windows`: Windows takes the planted copy (the name is not a KnownDLL); `wine`: Wine 10 does. Wine
 // prefers its built-in library for many names, so the rows where the two differ are Wine's differences:
 // the test holds Wine to this table and fails once one of them stops applying.
 struct BareNameLoad {
@@ -195,7 +187,7 @@ TEST_F(Medium, InstallsFromTheRootOfADisc) {
 TEST_F(Medium, SignedSetupInstalls) {
     const std::wstring exe = Env(L"E2E_SIGNED_SETUP_EXE", L"C:\\signed-medium\\setup.exe");
     ASSERT_TRUE(FileExists(exe)) << "no signed setup.exe at " << Show(exe)
-                                 << ": run tests/dist/sign-test.sh first (it leaves build/signed-x64/setup.exe)";
+                                 << ": run tests/dist/sign-test.sh first (it leaves build/signed/setup.exe)";
     EXPECT_GT(CertificateTableSize(exe), 0u) << "this setup.exe carries no signature";
     InstallEndToEnd(exe);
 }
@@ -319,7 +311,7 @@ TEST_F(Accessibility, ControlsReadableThroughStandardAccessibility) {
     ASSERT_TRUE(progress);
     ExpectAccessible(progress, "progress", seen);
 
-    // Wine 8's differences from Windows' standard proxies, held exactly: a change either way shows. Its oleacc
+    // Wine 10's differences from Windows' standard proxies, held exactly: a change either way shows. Its oleacc
     // answers for every control with one generic client object: names and the edit's value are right, but
     // every role is ROLE_SYSTEM_CLIENT.
     const std::map<std::string, std::string> kWineDifferences = {

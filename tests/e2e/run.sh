@@ -1,26 +1,28 @@
 #!/usr/bin/env bash
 # Runs the end-to-end tests: the real setup.exe under Wine, driven through its windows.
 #
-#   tests/e2e/run.sh [BUILD_DIR] [gtest options...]      (BUILD_DIR default: build/x64)
+#   tests/e2e/run.sh [BUILD_DIR] [gtest options...]      (BUILD_DIR default: build/x86)
 #
 # Needs BUILD_DIR/src/setup.exe, BUILD_DIR/Package/ and BUILD_DIR/tests/e2e/{e2e_tests.exe,planted.dll,
-# planted_control.exe} (cmake --preset x64 && cmake --build build/x64). Starts Xvfb when there is no DISPLAY,
-# makes or reuses a prefix BUILD_DIR/e2e-prefix and lays out, inside it:
+# planted_control.exe} (cmake --preset x86 && cmake --build build/x86). Runs under Wine 10 in its root, in
+# WoW64 mode, as 64-bit Windows runs the 32-bit setup.exe (scripts/wine.sh). Starts Xvfb when there is no
+# DISPLAY, makes or reuses a prefix BUILD_DIR/e2e-prefix and lays out, inside it:
 #   C:\medium\          setup.exe + Package\
 #   C:\planted-medium\  the same, with copies of a DLL of ours under system libraries' names beside setup.exe
-#   R:\                 a CD-ROM drive holding dist/x64.iso's files (extracted with xorriso), or, without the
+#   R:\                 a CD-ROM drive holding dist/medium.iso's files (extracted with xorriso), or, without the
 #                       image, the same files from the build
-#   C:\signed-medium\   build/signed-x64/setup.exe (left by tests/dist/sign-test.sh; its test fails without it)
+#   C:\signed-medium\   build/signed/setup.exe (left by tests/dist/sign-test.sh; its test fails without it)
 # and runs the tests as the ordinary Wine user (read-only files mean something then). Failure screenshots go
 # to BUILD_DIR/e2e-shots/. Then the two shortcuts the install test copied out are checked with lnkinfo.
 # Exits non-zero on any failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-$root/build/x64}
-shift || true
-build=$(readlink -f "$build")
 # shellcheck source=../../scripts/wine.sh
 source "$root/scripts/wine.sh"
+wine_root_enter "$0" "$@"
+build=${1:-$root/build/x86}
+shift || true
+build=$(readlink -f "$build")
 
 setup_exe=$build/src/setup.exe
 package=$build/Package
@@ -28,10 +30,10 @@ tests_exe=$build/tests/e2e/e2e_tests.exe
 planted_dll=$build/tests/e2e/planted.dll
 planted_control=$build/tests/e2e/planted_control.exe
 # Overridable, e.g. to try the layout without an image: E2E_ISO=/none tests/e2e/run.sh
-iso=${E2E_ISO:-$root/dist/x64.iso}
-signed_exe=${E2E_SIGNED_EXE:-$root/build/signed-x64/setup.exe}
+iso=${E2E_ISO:-$root/dist/medium.iso}
+signed_exe=${E2E_SIGNED_EXE:-$root/build/signed/setup.exe}
 for f in "$setup_exe" "$package/rudize.exe" "$tests_exe" "$planted_dll" "$planted_control"; do
-  [[ -e $f ]] || { echo "e2e: $f missing; build the x64 preset first" >&2; exit 2; }
+  [[ -e $f ]] || { echo "e2e: $f missing; build the x86 preset first" >&2; exit 2; }
 done
 
 prefix=$build/e2e-prefix
@@ -56,8 +58,7 @@ if [[ -z ${DISPLAY:-} ]]; then
 fi
 
 wine_prefix_init "$prefix" || exit 2
-# No window manager under Xvfb: Wine draws the frames, and hiding a window does not wait for one.
-wine_prefix_unmanaged "$prefix" || exit 2
+echo "e2e: $(wine_describe "$setup_exe")"
 
 # The medium, and the tests beside it, inside the prefix and owned by the Wine user.
 drive_c=$prefix/drive_c

@@ -2,15 +2,16 @@
 # Runs the Win32-layer tests under Wine: tests/wine/run.sh [BUILD_DIR] [gtest arguments...]
 #
 # Makes (or reuses) a Japanese prefix of its own under BUILD_DIR/wine-tests, maps drive M: to an empty
-# folder there, starts Xvfb when there is no DISPLAY, and runs wine_tests.exe as an ordinary user when
-# called as root (read-only files only mean something then). Exits with the tests' status.
+# folder there, starts Xvfb when there is no DISPLAY, and runs wine_tests.exe as an ordinary user (read-only
+# files only mean something then), under Wine 10 in its root (scripts/wine.sh). Exits with the tests' status.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 # shellcheck source=../../scripts/wine.sh
 source "$repo/scripts/wine.sh"
+wine_root_enter "$0" "$@"
 
-build=$(readlink -f "${1:-$repo/build/x64}")
+build=$(readlink -f "${1:-$repo/build/x86}")
 shift || true
 tests="$build/tests/wine"
 for exe in wine_tests.exe wine_helper.exe; do
@@ -23,8 +24,7 @@ drive_m="$work/drive_m"
 mkdir -p "$work"
 wine_grant_read "$tests" || exit 2
 wine_prefix_init "$prefix" || { echo "run.sh: no Wine prefix" >&2; exit 2; }
-# No window manager under Xvfb: without this every closed message box waits 2 s for its withdrawal.
-wine_prefix_unmanaged "$prefix" || exit 2
+echo "run.sh: $(wine_describe "$tests/wine_tests.exe")"
 
 # Drive M: is an empty folder of this run: the test starts a program from its root.
 rm -rf "$drive_m"
