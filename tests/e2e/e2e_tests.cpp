@@ -20,7 +20,7 @@ public:
         IMAGE_NT_HEADERS32 nt{};
         const bool pe32 = ReadPeHeaders(SetupExe(), nt);
         const WORD machine = pe32 ? nt.FileHeader.Machine : 0;
-        std::printf("[ program  ] %s: %s; Wine %s; %s\n", ud::ToUtf8(SetupExe()).c_str(),
+        std::printf("[ program  ] %s: %s; Wine %s; %s\n", ToUtf8(SetupExe()).c_str(),
                     machine == IMAGE_FILE_MACHINE_I386 ? "PE32, i686 (32-bit)" : "not the shipped 32-bit build",
                     wine ? wine() : "none (Windows)", wow64 ? "run under WoW64" : "not under WoW64");
         ASSERT_EQ(machine, IMAGE_FILE_MACHINE_I386) << "the program under test is not the 32-bit build";
@@ -55,7 +55,7 @@ TEST_F(Setup, StartShowsMenuAndRegistersControlFileOnce) {
 
 TEST_F(Setup, StartReplacesReadOnlyControlFile) {
     const std::wstring placed = Wow64Dir() + kControlFile;
-    WriteFileBytes(placed, "an older copy");
+    ASSERT_TRUE(WriteFileBytes(placed, "an older copy"));
     ASSERT_TRUE(SetFileAttributesW(placed.c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(GetFileAttributesW(placed.c_str()) & FILE_ATTRIBUTE_READONLY);
 
@@ -160,9 +160,9 @@ TEST_F(Setup, NavigationKeepsWindowsAndTheirState) {
 TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     // A stale read-only component must be replaced.
     const std::wstring sys = Wow64Dir();
-    WriteFileBytes(sys + L"comdlg32.ocx", "an older copy");
+    ASSERT_TRUE(WriteFileBytes(sys + L"comdlg32.ocx", "an older copy"));
     ASSERT_TRUE(SetFileAttributesW((sys + L"comdlg32.ocx").c_str(), FILE_ATTRIBUTE_READONLY));
-    WriteFileBytes(sys + L"RoVur.dll", "an older copy");
+    ASSERT_TRUE(WriteFileBytes(sys + L"RoVur.dll", "an older copy"));
     ASSERT_TRUE(SetFileAttributesW((sys + L"RoVur.dll").c_str(), FILE_ATTRIBUTE_READONLY));
 
     HWND menu = nullptr, progress = nullptr;
@@ -184,7 +184,7 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
 
     // Components: in place, archive set, read-only clear.
     for (const auto& f : kComponents) {
-        SCOPED_TRACE(ud::ToUtf8(f));
+        SCOPED_TRACE(ToUtf8(f));
         DWORD attr = GetFileAttributesW((sys + f).c_str());
         ASSERT_NE(attr, INVALID_FILE_ATTRIBUTES) << "missing";
         EXPECT_TRUE(attr & FILE_ATTRIBUTE_ARCHIVE);
@@ -209,7 +209,7 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     const std::pair<std::wstring, std::wstring> shortcuts[] = {{DesktopShortcut(), L"desktop.lnk"},
                                                                {ProgramsShortcut(), L"programs.lnk"}};
     for (const auto& [path, copy] : shortcuts) {
-        SCOPED_TRACE(ud::ToUtf8(path));
+        SCOPED_TRACE(ToUtf8(path));
         ASSERT_TRUE(FileExists(path));
         ShortcutProps p = ReadShortcut(path);
         ASSERT_TRUE(p.loaded);

@@ -46,7 +46,7 @@ DWORD CertificateTableSize(const std::wstring& path) {
 
 std::string Describe(HWND h) {
     if (!h) return "(nothing)";
-    return ud::ToUtf8(ud::ClassOf(h)) + " \"" + Show(ud::Text(h).substr(0, 40)) + "\"";
+    return ToUtf8(ud::ClassOf(h)) + " \"" + Show(ud::Text(h).substr(0, 40)) + "\"";
 }
 
 class Medium : public Setup {
@@ -62,7 +62,7 @@ protected:
         ExpectInstallTree();
         const std::wstring sys = Wow64Dir(), package = PackageBeside(setup_exe);
         for (const auto& f : kComponents) {
-            SCOPED_TRACE(ud::ToUtf8(f));
+            SCOPED_TRACE(ToUtf8(f));
             const DWORD attr = GetFileAttributesW((sys + f).c_str());
             ASSERT_NE(attr, INVALID_FILE_ATTRIBUTES) << "missing from the system folder";
             EXPECT_FALSE(attr & FILE_ATTRIBUTE_READONLY);
@@ -155,15 +155,15 @@ TEST_F(Setup, PlantedCopiesAreLoadedByAProgramWithoutTheRestriction) {
     ASSERT_FALSE(planted.empty()) << "no bare-name load took a planted copy: the planting test could not see one";
     std::wstring recorded;
     for (const auto& n : planted) recorded += L" " + n;
-    std::printf("[ planting ] planted copies the control loaded:%s\n", ud::ToUtf8(recorded).c_str());
+    std::printf("[ planting ] planted copies the control loaded:%s\n", ToUtf8(recorded).c_str());
     EXPECT_EQ(planted_count, planted.size()) << "the control's count and the planted DLL's record disagree";
     std::string wine_now_like_windows;
     for (const auto& row : kBareNameLoads) {
-        SCOPED_TRACE(ud::ToUtf8(row.name));
+        SCOPED_TRACE(ToUtf8(row.name));
         const bool got = planted.count(Lower(row.name)) > 0;
         EXPECT_EQ(got, row.wine) << (row.wine != row.windows ? "one of Wine's differences no longer applies"
                                                             : "Wine now differs here");
-        if (row.wine != row.windows && got == row.windows) wine_now_like_windows += " " + ud::ToUtf8(row.name);
+        if (row.wine != row.windows && got == row.windows) wine_now_like_windows += " " + ToUtf8(row.name);
     }
     if (!wine_now_like_windows.empty())
         std::printf("[ planting ] Wine now loads like Windows:%s\n", wine_now_like_windows.c_str());
@@ -174,8 +174,8 @@ TEST_F(Setup, PlantedCopiesAreLoadedByAProgramWithoutTheRestriction) {
 
 TEST_F(Medium, InstallsFromTheRootOfADisc) {
     const std::wstring root = Env(L"E2E_DISC_ROOT", L"R:\\");
-    std::printf("[ disc ] %s at %s\n", ud::ToUtf8(Env(L"E2E_DISC_SOURCE", L"(unknown)")).c_str(),
-                ud::ToUtf8(root).c_str());
+    std::printf("[ disc ] %s at %s\n", ToUtf8(Env(L"E2E_DISC_SOURCE", L"(unknown)")).c_str(),
+                ToUtf8(root).c_str());
     EXPECT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_CDROM)) << "not mapped as a CD-ROM drive";
     ASSERT_TRUE(FileExists(root + L"setup.exe"));
     ASSERT_TRUE(FolderExists(root + L"Package"));
@@ -250,7 +250,7 @@ TEST_F(Accessibility, TabAndShiftTabGoRoundEachWindowInTabOrder) {
 // What standard accessibility gives for each control of `top`, against what Windows' proxies for the
 // standard controls give. A role that differs is collected in `wine_differences` (held by the caller).
 std::string Aspects(const ud::AccessibleInfo& a) {
-    return "role " + ud::ToUtf8(ud::RoleName(a.role)) + (a.hasName ? ", name \"" + Show(a.name) + "\"" : ", no name") +
+    return "role " + ToUtf8(ud::RoleName(a.role)) + (a.hasName ? ", name \"" + Show(a.name) + "\"" : ", no name") +
            (a.hasValue ? ", value of " + std::to_string(a.value.size()) + " characters" : ", no value");
 }
 
@@ -260,12 +260,12 @@ void ExpectAccessible(HWND top, const char* label, std::map<std::string, std::st
     for (const ud::Control& c : ud::Controls(top)) {
         const std::wstring cls = Lower(c.cls);
         const ud::AccessibleInfo a = ud::ReadAccessible(c.hwnd);
-        SCOPED_TRACE(ud::ToUtf8(c.cls) + " \"" + Show(c.text.substr(0, 30)) + "\": " + Aspects(a));
+        SCOPED_TRACE(ToUtf8(c.cls) + " \"" + Show(c.text.substr(0, 30)) + "\": " + Aspects(a));
         ASSERT_EQ(a.hr, S_OK) << "AccessibleObjectFromWindow failed";
         auto expect_role = [&](long role) {
             if (a.role == role) return;
-            wine_differences[ud::ToUtf8(cls) + " role"] =
-                ud::ToUtf8(ud::RoleName(a.role)) + " for " + ud::ToUtf8(ud::RoleName(role));
+            wine_differences[ToUtf8(cls) + " role"] =
+                ToUtf8(ud::RoleName(a.role)) + " for " + ToUtf8(ud::RoleName(role));
         };
         if (cls == L"button") {
             ++buttons;

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/fake/fake_platform.h"
+#include "fake_platform.h"
+#include "support/utf8.h"
 
 namespace setup::test {
 
@@ -17,7 +18,7 @@ inline const std::wstring kExpectedTitle = L"≪ホルンデ≫サンプル版�
 inline const std::wstring kExpectedFailure = L"≪ホルンデ≫サンプル版のセットアップができませんでした。";
 inline const std::wstring kExpectedCompletion = L"≪ホルンデ≫サンプル版のセットアップが完了しました。";
 
-inline std::string U(const std::wstring& text) { return Utf8(text); }
+inline std::string U(const std::wstring& text) { return ToUtf8(text); }
 
 inline bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;

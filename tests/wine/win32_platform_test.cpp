@@ -15,7 +15,8 @@
 #include "win32/handles.h"
 #include "win32/responsiveness.h"
 #include "win32/win32_platform.h"
-#include "utf8.h"
+#include "support/files.h"
+#include "support/utf8.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ namespace {
 // The value of a call that is to succeed; a failure fails the test with the platform's description of it.
 template <class T>
 T Ok(const setup::Result<T>& result) {
-    EXPECT_TRUE(result.ok()) << Utf8(result.error());
+    EXPECT_TRUE(result.ok()) << ToUtf8(result.error());
     return result.value();
 }
 using setup::Win32Platform;
@@ -49,14 +50,6 @@ bool Applies(WineDifference) { return RunningUnderWine(); }
 // ---------------------------------------------------------------------------------------------------------
 // Helpers.
 
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
-
 std::wstring ModuleFolder() {
     wchar_t path[MAX_PATH * 4];
     const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
@@ -67,41 +60,7 @@ std::wstring ModuleFolder() {
 std::wstring HelperPath() { return ModuleFolder() + L"\\wine_helper.exe"; }
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    UniqueFileHandle file(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(file) << "CreateFileW " << Utf8(path) << " error " << ::GetLastError();
-    DWORD written = 0;
-    ASSERT_TRUE(::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return "<unreadable>";
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-    return bytes;
-}
-
-void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    UniqueFileHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (find) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring path = folder + L"\\" + name;
-            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                ::DeleteFileW(path.c_str());
-            }
-        } while (::FindNextFileW(find.get(), &found));
-    }
-    ::RemoveDirectoryW(folder.c_str());
+    ASSERT_TRUE(WriteFileBytes(path, bytes)) << "cannot write " << ToUtf8(path) << ": error " << ::GetLastError();
 }
 
 // Sets an environment variable for one scope; started programs inherit it.
@@ -126,9 +85,9 @@ std::vector<std::wstring> WaitForRecord(const std::wstring& path, DWORD timeout_
         ::Sleep(20);
     }
     std::vector<std::wstring> lines;
-    std::istringstream in(ReadBytes(path));
+    std::istringstream in(ReadFileBytes(path));
     std::string line;
-    while (std::getline(in, line)) lines.push_back(Wide(line));
+    while (std::getline(in, line)) lines.push_back(FromUtf8(line));
     return lines;
 }
 
@@ -147,9 +106,9 @@ protected:
         static int counter = 0;
         root_ = std::wstring(temp) + L"setup-wine-tests-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                 std::to_wstring(++counter);
-        ASSERT_TRUE(::CreateDirectoryW(root_.c_str(), nullptr)) << Utf8(root_);
+        ASSERT_TRUE(::CreateDirectoryW(root_.c_str(), nullptr)) << ToUtf8(root_);
     }
-    void TearDown() override { RemoveTree(root_); }
+    void TearDown() override { DeleteTree(root_); }
 
     std::wstring Path(const std::wstring& name) const { return root_ + L"\\" + name; }
 
@@ -163,10 +122,10 @@ protected:
 TEST_F(Win32PlatformTest, SystemFolderExists) {
     const std::wstring folder = Ok(platform_.SystemFolder());
     ASSERT_FALSE(folder.empty());
-    EXPECT_TRUE(Ok(platform_.FolderExists(folder))) << Utf8(folder);
+    EXPECT_TRUE(Ok(platform_.FolderExists(folder))) << ToUtf8(folder);
     std::wstring lower = folder;
     std::transform(lower.begin(), lower.end(), lower.begin(), ::towlower);
-    EXPECT_NE(lower.find(L"system32"), std::wstring::npos) << Utf8(folder);
+    EXPECT_NE(lower.find(L"system32"), std::wstring::npos) << ToUtf8(folder);
 }
 
 TEST_F(Win32PlatformTest, ProgramFolderIsThisProgramsFolder) {
@@ -212,7 +171,7 @@ TEST_F(Win32PlatformTest, FailureCarriesTheSystemsDescriptionOfTheFailingCall) {
     ::SetLastError(0xdeadbeef);
     const auto failure = platform_.GetAttributes(Path(L"missing.txt"));
     ASSERT_FALSE(failure.ok());
-    std::printf("      description: %s\n", Utf8(failure.error()).c_str());
+    std::printf("      description: %s\n", ToUtf8(failure.error()).c_str());
     EXPECT_FALSE(failure.error().empty());
     EXPECT_EQ(failure.error(), setup::DescribeError(ERROR_FILE_NOT_FOUND));
     EXPECT_NE(failure.error().back(), L'\n');
@@ -285,26 +244,26 @@ TEST_F(Win32PlatformTest, CopyIntoAFolderKeepsTheFileName) {
     WriteBytes(Path(L"source.dll"), "new contents");
     ASSERT_TRUE(::CreateDirectoryW(Path(L"system").c_str(), nullptr));
     Ok(platform_.CopyFileOverwrite(Path(L"source.dll"), Path(L"system\\")));
-    EXPECT_EQ(ReadBytes(Path(L"system\\source.dll")), "new contents");
+    EXPECT_EQ(ReadFileBytes(Path(L"system\\source.dll")), "new contents");
 }
 
 TEST_F(Win32PlatformTest, CopyOntoAFilePathRenames) {
     WriteBytes(Path(L"rudize.exe"), "installer");
     Ok(platform_.CopyFileOverwrite(Path(L"rudize.exe"), Path(L"setup.exe")));
-    EXPECT_EQ(ReadBytes(Path(L"setup.exe")), "installer");
-    EXPECT_EQ(ReadBytes(Path(L"rudize.exe")), "installer");
+    EXPECT_EQ(ReadFileBytes(Path(L"setup.exe")), "installer");
+    EXPECT_EQ(ReadFileBytes(Path(L"rudize.exe")), "installer");
 }
 
 TEST_F(Win32PlatformTest, CopyOverwritesAnExistingFile) {
     WriteBytes(Path(L"new.dll"), "new");
     WriteBytes(Path(L"old.dll"), "old and longer");
     Ok(platform_.CopyFileOverwrite(Path(L"new.dll"), Path(L"old.dll")));
-    EXPECT_EQ(ReadBytes(Path(L"old.dll")), "new");
+    EXPECT_EQ(ReadFileBytes(Path(L"old.dll")), "new");
 
     ASSERT_TRUE(::CreateDirectoryW(Path(L"into").c_str(), nullptr));
     WriteBytes(Path(L"into\\new.dll"), "stale");
     Ok(platform_.CopyFileOverwrite(Path(L"new.dll"), Path(L"into\\")));
-    EXPECT_EQ(ReadBytes(Path(L"into\\new.dll")), "new");
+    EXPECT_EQ(ReadFileBytes(Path(L"into\\new.dll")), "new");
 }
 
 TEST_F(Win32PlatformTest, CopyFailuresAreReported) {
@@ -344,7 +303,7 @@ TEST_F(Win32PlatformTest, ForcedDeleteOfAPlainFileAndOfAMissingOne) {
 TEST_F(Win32PlatformTest, StartProgramOfAMissingProgramFails) {
     const auto failure = platform_.StartProgram(L"\"" + Path(L"missing\\REGSVR32.exe") + L"\" /s x.dll");
     ASSERT_FALSE(failure.ok());
-    std::printf("      description: %s\n", Utf8(failure.error()).c_str());
+    std::printf("      description: %s\n", ToUtf8(failure.error()).c_str());
     EXPECT_FALSE(failure.error().empty());
 }
 
@@ -353,7 +312,7 @@ TEST_F(Win32PlatformTest, StartProgramPassesTheQuotedPathAndArguments) {
     const std::wstring folder = Path(L"ホルンデ Info");
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
     const std::wstring program = folder + L"\\Ruvok.exe";
-    ASSERT_TRUE(::CopyFileW(HelperPath().c_str(), program.c_str(), FALSE)) << Utf8(HelperPath());
+    ASSERT_TRUE(::CopyFileW(HelperPath().c_str(), program.c_str(), FALSE)) << ToUtf8(HelperPath());
     const std::wstring record = Path(L"record.txt");
     ScopedEnv env(L"SETUP_HELPER_RECORD", record);
 
@@ -397,7 +356,7 @@ TEST_F(Win32PlatformTest, RunAndWaitFinishesWithAProgramThatEnds) {
     const auto lines = WaitForRecord(record, 0);
     ASSERT_GE(lines.size(), 1u);
     // With no command line the program sees its own path as its command line.
-    EXPECT_NE(lines[0].find(program), std::wstring::npos) << Utf8(lines[0]);
+    EXPECT_NE(lines[0].find(program), std::wstring::npos) << ToUtf8(lines[0]);
 }
 
 TEST_F(Win32PlatformTest, RunAndWaitTimesOutAndLeavesTheProgramRunning) {
@@ -554,43 +513,9 @@ TEST_F(Win32PlatformTest, ShellFoldersOfTheShortcutStep) {
         SCOPED_TRACE(id);
         const auto folder = platform_.ShellFolder(id);
         ASSERT_TRUE(folder.has_value());
-        EXPECT_TRUE(Ok(platform_.FolderExists(*folder))) << Utf8(*folder);
+        EXPECT_TRUE(Ok(platform_.FolderExists(*folder))) << ToUtf8(*folder);
     }
     EXPECT_FALSE(platform_.ShellFolder(0x7f).has_value());
-}
-
-struct ReadBack {
-    std::wstring path, icon, description, directory;
-    int show = -1, icon_index = -1;
-};
-
-ReadBack LoadShortcut(const std::wstring& file) {
-    ReadBack r;
-    ComInitGuard com;
-    ComPtr<IShellLinkW> link;
-    EXPECT_EQ(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 link.put_void()),
-              S_OK);
-    if (!link) return r;
-    ComPtr<IPersistFile> persist;
-    EXPECT_EQ(link.query(persist), S_OK);
-    EXPECT_EQ(persist->Load(file.c_str(), STGM_READ), S_OK);
-    wchar_t buffer[MAX_PATH * 2];
-    auto junk = [&] { std::fill(std::begin(buffer), std::end(buffer), L'#'); };
-    junk();
-    EXPECT_EQ(link->GetPath(buffer, MAX_PATH * 2, nullptr, SLGP_RAWPATH), S_OK);
-    r.path = buffer;
-    junk();
-    EXPECT_EQ(link->GetIconLocation(buffer, MAX_PATH * 2, &r.icon_index), S_OK);
-    r.icon = buffer;
-    junk();
-    EXPECT_EQ(link->GetDescription(buffer, MAX_PATH * 2), S_OK);
-    r.description = buffer;
-    junk();
-    EXPECT_EQ(link->GetWorkingDirectory(buffer, MAX_PATH * 2), S_OK);
-    r.directory = buffer;
-    EXPECT_EQ(link->GetShowCmd(&r.show), S_OK);
-    return r;
 }
 
 TEST_F(Win32PlatformTest, ShortcutOnTheDesktopReadsBackEveryProperty) {
@@ -611,22 +536,23 @@ TEST_F(Win32PlatformTest, ShortcutOnTheDesktopReadsBackEveryProperty) {
 
     const std::wstring file = *desktop + L"\\ホルンデ.lnk";
     Ok(platform_.SaveShortcut(file, shortcut));
-    ASSERT_TRUE(Ok(platform_.FileExists(file))) << Utf8(file);
+    ASSERT_TRUE(Ok(platform_.FileExists(file))) << ToUtf8(file);
 
-    ReadBack r = LoadShortcut(file);
-    EXPECT_EQ(r.path, shortcut.target_path);
+    ShortcutProps r = ReadShortcut(file);
+    ASSERT_TRUE(r.loaded);
+    EXPECT_EQ(r.target, shortcut.target_path);
     if (Applies(WineDifference::ShowCmdNotLoaded)) {
-        EXPECT_EQ(r.show, 1) << "Wine now loads the show command: remove WineDifference::ShowCmdNotLoaded";
+        EXPECT_EQ(r.showCmd, 1) << "Wine now loads the show command: remove WineDifference::ShowCmdNotLoaded";
     } else {
-        EXPECT_EQ(r.show, 3);
+        EXPECT_EQ(r.showCmd, 3);
     }
     EXPECT_EQ(r.icon, shortcut.icon_location);
-    EXPECT_EQ(r.icon_index, 2);
+    EXPECT_EQ(r.iconIndex, 2);
     EXPECT_EQ(r.description, shortcut.description);
-    EXPECT_EQ(r.directory, shortcut.working_directory);
+    EXPECT_EQ(r.workdir, shortcut.working_directory);
 
     // The show command also sits in the file's header at offset 0x3C.
-    const std::string bytes = ReadBytes(file);
+    const std::string bytes = ReadFileBytes(file);
     ASSERT_GT(bytes.size(), 0x40u);
     EXPECT_EQ(static_cast<unsigned char>(bytes[0x3C]), 3u);
 
@@ -634,8 +560,8 @@ TEST_F(Win32PlatformTest, ShortcutOnTheDesktopReadsBackEveryProperty) {
     shortcut.window_style = 1;
     shortcut.description = L"二度目";
     Ok(platform_.SaveShortcut(file, shortcut));
-    r = LoadShortcut(file);
-    EXPECT_EQ(r.show, 1);
+    r = ReadShortcut(file);
+    EXPECT_EQ(r.showCmd, 1);
     EXPECT_EQ(r.description, L"二度目");
     // Left on the desktop on purpose: run.sh checks it landed inside the prefix and parses it with lnkinfo.
 }
@@ -645,7 +571,7 @@ TEST_F(Win32PlatformTest, ShortcutIntoAMissingFolderFails) {
     shortcut.target_path = Path(L"x.mde");
     const auto failure = platform_.SaveShortcut(Path(L"no folder\\ホルンデ.lnk"), shortcut);
     ASSERT_FALSE(failure.ok());
-    std::printf("      description: %s\n", Utf8(failure.error()).c_str());
+    std::printf("      description: %s\n", ToUtf8(failure.error()).c_str());
     EXPECT_FALSE(failure.error().empty());
 }
 
@@ -723,7 +649,7 @@ TEST(ShowMessageTest, ButtonsFollowTheCodeAndTheAnswerComesBack) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         BoxUser user;
-        user.title = L"≪ホルンデ≫サンプル版のセットアップ " + Wide(c.label);
+        user.title = L"≪ホルンデ≫サンプル版のセットアップ " + FromUtf8(c.label);
         user.press = c.press;
         UniqueHandle thread(::CreateThread(nullptr, 0, AnswerBox, &user, 0, nullptr));
         const int answer = Ok(platform.ShowMessage(L"エラー  テスト\r\n情報   ", c.code, user.title));

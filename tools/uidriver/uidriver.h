@@ -7,37 +7,12 @@
 
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "support/utf8.h"
+#include "win32/handles.h"
+
 namespace uidriver {
-
-// Owner of a kernel handle whose "none" is null (process and thread handles).
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() { reset(); }
-    Handle(Handle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-    Handle& operator=(Handle&& o) noexcept {
-        if (this != &o) {
-            reset();
-            h_ = std::exchange(o.h_, nullptr);
-        }
-        return *this;
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-    void reset(HANDLE h = nullptr) {
-        if (h_) CloseHandle(h_);
-        h_ = h;
-    }
-
-private:
-    HANDLE h_ = nullptr;
-};
 
 // Polls `done` every `poll_ms` until it returns true or `timeout_ms` has passed; true when it held.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms, DWORD poll_ms = 25);
@@ -64,7 +39,7 @@ public:
     void Kill() const;
 
 private:
-    Handle process_;
+    setup::win32::UniqueHandle process_;
     DWORD pid_ = 0;
 };
 
@@ -199,8 +174,6 @@ bool RequestScreenshot(const std::wstring& dir, const std::wstring& name, DWORD 
 
 // ---- Text helpers --------------------------------------------------------------------------------
 
-std::string ToUtf8(const std::wstring& s);
-std::wstring FromUtf8(const std::string& s);
 // Makes CR, LF and other control characters visible (\r, \n, \xNN), for printing texts exactly.
 std::wstring Escape(const std::wstring& s);
 

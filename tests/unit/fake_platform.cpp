@@ -1,32 +1,11 @@
-#include "core/fake/fake_platform.h"
+#include "fake_platform.h"
 
 #include <algorithm>
 #include <cwctype>
 
-namespace setup {
+#include "support/utf8.h"
 
-std::string Utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t wc : text) {
-        auto c = static_cast<std::uint32_t>(wc);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+namespace setup {
 
 FakePlatform::FakePlatform() {
     shell_folders[kFolderDesktop] = L"C:\\Users\\user\\Desktop";
@@ -81,7 +60,7 @@ std::uint32_t FakePlatform::Attributes(const std::wstring& path) const { return 
 std::string FakePlatform::Content(const std::wstring& path) const { return files_.at(Key(path)).content; }
 
 void FakePlatform::Record(const std::string& op, const std::wstring& argument) {
-    calls.push_back(op + "(" + Utf8(argument) + ")");
+    calls.push_back(op + "(" + ToUtf8(argument) + ")");
 }
 
 std::optional<PlatformError> FakePlatform::Arranged(const std::string& op, const std::wstring& argument) const {
@@ -195,7 +174,7 @@ Status FakePlatform::SaveShortcut(const std::wstring& path, const ShortcutDefini
     Record("SaveShortcut", path);
     if (auto failure = Arranged("SaveShortcut", path)) return *failure;
     if (!HasFolder(Parent(path))) return PlatformError{L"指定されたパスが見つかりません。"};
-    files_[Key(path)] = File{kAttrArchive, Utf8(shortcut.target_path)};
+    files_[Key(path)] = File{kAttrArchive, ToUtf8(shortcut.target_path)};
     shortcuts.push_back(Shortcut{path, shortcut});
     return Done{};
 }

@@ -96,7 +96,4 @@ private:
     std::vector<Failure> failures_;
 };
 
-// UTF-8 of a wide string, for test output and the call log.
-std::string Utf8(const std::wstring& text);
-
 }  // namespace setup

@@ -1,0 +1,9 @@
+// UTF-8 for the tests and the UI driver: what they write to logs and test output, and read back from files
+// and other programs. The same code on Linux (wchar_t holds a code point) and Windows (UTF-16).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view text);
