@@ -181,19 +181,6 @@ bool ReadPeHeaders(const std::wstring& path, IMAGE_NT_HEADERS32& nt) {
     return nt.Signature == IMAGE_NT_SIGNATURE && nt.OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC;
 }
 
-std::vector<std::wstring> LogLines(const std::wstring& path) {
-    std::wstring text = FromUtf8(ReadFileBytes(path));
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 int CountProcesses(const std::wstring& exe) {
     const setup::win32::UniqueFileHandle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snap) return 0;
@@ -267,6 +254,15 @@ void Setup::ExpectPlacedFor32Bit(const std::vector<std::wstring>& files, const s
         << "written to the native system folder";
 }
 
+std::set<std::wstring> Setup::ExpectRegistered() {
+    std::set<std::wstring> expected{Lower(kControlFile)};
+    for (const auto& f : kRegisteredComponents) expected.insert(Lower(f));
+    EXPECT_TRUE(ud::WaitUntil([&] { return RegisteredNames().size() >= expected.size(); }, kRegistrarMs));
+    EXPECT_TRUE(RegistrarsDone());
+    EXPECT_EQ(Show(Join(RegisteredNames())), Show(Join(expected)));
+    return expected;
+}
+
 void Setup::StartFrom(const std::wstring& setup_exe, const std::vector<std::wstring>& env) {
     app_ = ud::Process::Start(setup_exe, env);
     ASSERT_TRUE(app_.valid());
@@ -328,7 +324,7 @@ std::string Setup::InstallState() {
     std::string state = "installer copy " + std::string(FileExists(kInstallRoot + L"\\setup.exe") ? "present" : "absent") +
                         "; processes: setup.exe " + std::to_string(CountProcesses(L"setup.exe")) + ", regsvr32.exe " +
                         std::to_string(CountProcesses(L"regsvr32.exe")) + "; runs of the package installer:";
-    for (const auto& line : LogLines(kInstallRoot + L"\\Info\\rudize.log")) state += "\n  " + Show(line);
+    for (const auto& line : ReadLines(kInstallRoot + L"\\Info\\rudize.log")) state += "\n  " + Show(line);
     return state;
 }
 

@@ -82,8 +82,6 @@ std::wstring ProgramsShortcut();
 
 // The headers of a 32-bit program (PE32), which is what we ship. False for anything else.
 bool ReadPeHeaders(const std::wstring& path, IMAGE_NT_HEADERS32& nt);
-// Lines of a UTF-8 CR LF log; empty when the file is absent.
-std::vector<std::wstring> LogLines(const std::wstring& path);
 
 // Processes whose image name is `exe` (case-insensitive), e.g. the registrars still running.
 int CountProcesses(const std::wstring& exe);
@@ -110,6 +108,9 @@ protected:
     // the medium's bytes, registered (when `registered`) by SysWOW64's registrar in the 32-bit registry view,
     // nothing in the native registry view, and nothing new or changed in the native system folder.
     void ExpectPlacedFor32Bit(const std::vector<std::wstring>& files, const std::set<std::wstring>& registered);
+    // Once the registrars have ended, the registered files are the five registered components and the control
+    // file. Returns those names, in lower case.
+    std::set<std::wstring> ExpectRegistered();
 
     void Start(const std::vector<std::wstring>& env = {}) { StartFrom(SetupExe(), env); }
     // setup.exe from another medium (a drive root, a signed copy, a folder with planted DLLs).

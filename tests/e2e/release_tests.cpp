@@ -31,7 +31,7 @@ std::wstring BaseName(const std::wstring& path) { return path.substr(path.find_l
 // What the planted DLL recorded: one {module path, program path} per load.
 std::vector<std::pair<std::wstring, std::wstring>> PlantedLoads() {
     std::vector<std::pair<std::wstring, std::wstring>> loads;
-    for (const auto& line : LogLines(kPlantedLog)) {
+    for (const auto& line : ReadLines(kPlantedLog)) {
         auto fields = Split(line, L'\t');
         loads.emplace_back(fields[0], fields.size() > 1 ? fields[1] : L"?");
     }
@@ -68,11 +68,7 @@ protected:
             EXPECT_FALSE(attr & FILE_ATTRIBUTE_READONLY);
             EXPECT_EQ(ReadFileBytes(sys + f), ReadFileBytes(package + f)) << "not the medium's file";
         }
-        std::set<std::wstring> expected{Lower(kControlFile)};
-        for (const auto& f : kRegisteredComponents) expected.insert(Lower(f));
-        EXPECT_TRUE(ud::WaitUntil([&] { return RegisteredNames().size() >= expected.size(); }, kRegistrarMs));
-        EXPECT_TRUE(RegistrarsDone());
-        EXPECT_EQ(Show(Join(RegisteredNames())), Show(Join(expected)));
+        ExpectRegistered();
         EXPECT_TRUE(FileExists(DesktopShortcut()));
         EXPECT_TRUE(FileExists(ProgramsShortcut()));
         EXPECT_TRUE(ud::WaitUntil([] { return CountProcesses(L"Ruvok.exe") == 0; }, kWindowMs));

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "support/utf8.h"
 #include "win32/handles.h"
 
 using setup::win32::ComInitGuard;
@@ -39,6 +40,18 @@ std::string ReadFileBytes(const std::wstring& path) {
     DWORD got = 0;
     while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) out.append(buffer, got);
     return out;
+}
+
+std::vector<std::wstring> ReadLines(const std::wstring& path) {
+    const std::wstring text = FromUtf8(ReadFileBytes(path));
+    std::vector<std::wstring> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start - (end > start && text[end - 1] == L'\r')));
+        start = end + 1;
+    }
+    return lines;
 }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {

@@ -4,11 +4,14 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
 // The whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::wstring& path);
+// The lines of a UTF-8 text file, ended by LF or CR LF; none when it cannot be read.
+std::vector<std::wstring> ReadLines(const std::wstring& path);
 // Replaces the file with `bytes`; false when it cannot be written.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Deletes a file, read-only or not.

@@ -80,11 +80,4 @@ inline testing::AssertionResult IsErrorReport(const FakePlatform& fake, std::siz
     return testing::AssertionSuccess();
 }
 
-// How many of the shown messages are error reports (warning boxes).
-inline int ErrorReportCount(const FakePlatform& fake) {
-    int n = 0;
-    for (const FakePlatform::Message& m : fake.messages) n += m.code == 48;
-    return n;
-}
-
 }  // namespace setup::test

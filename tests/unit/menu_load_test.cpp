@@ -1,4 +1,5 @@
 // The menu's load work: its caption, then the progress-bar control placed in the system folder and registered.
+// The component procedure itself, which the install step shares, is tested there (set_dll_file_test.cpp).
 #include "core/install/menu_load.h"
 
 #include <gtest/gtest.h>
@@ -42,13 +43,6 @@ std::vector<std::string> Started(const FakePlatform& fake) {
     return lines;
 }
 
-TEST(MenuFormLoad, SetsTheCaptionBeforeAnythingElse) {
-    FakePlatform fake = Machine();
-    Load(fake);
-    ASSERT_FALSE(fake.calls.empty());
-    EXPECT_EQ(fake.calls.front(), kCaptionCall);
-}
-
 TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
     struct Case {
         const char* label;
@@ -70,6 +64,7 @@ TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
         if (c.present) fake.AddFile(kTarget, c.present_attrs, "old");
 
         Load(fake);
+        EXPECT_EQ(fake.calls.front(), kCaptionCall);
         EXPECT_EQ(fake.Content(kTarget), "new");
         EXPECT_EQ(fake.Attributes(kTarget) & (kAttrReadOnly | kAttrArchive), kAttrArchive);
         std::vector<std::string> expected;
@@ -83,17 +78,6 @@ TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
         EXPECT_LT(test::IndexOf(fake.calls, kCopyCall), test::IndexOf(fake.calls, "StartProgram(" + kRegistrar + ")"));
         EXPECT_TRUE(fake.messages.empty());
     }
-}
-
-TEST(MenuFormLoad, FoldersAtADriveRootAndWithoutTrailingBackslash) {
-    FakePlatform fake = Machine();
-    fake.program_folder = L"D:\\";
-    fake.AddFile(L"D:\\Package\\mscomctl.ocx", kAttrArchive, "root");
-    Load(fake);
-    EXPECT_EQ(CallsOf(fake, "FileExists"), std::vector<std::string>{"FileExists(C:\\WINDOWS\\system32\\mscomctl.ocx)"});
-    EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite"),
-              std::vector<std::string>{"CopyFileOverwrite(D:\\Package\\mscomctl.ocx -> C:\\WINDOWS\\system32\\)"});
-    EXPECT_EQ(fake.Content(kTarget), "root");
 }
 
 TEST(MenuFormLoad, TrappedErrorIsReportedOnceAndNothingIsPlaced) {
@@ -136,31 +120,6 @@ TEST(MenuFormLoad, CaptionThatCannotBeSetIsReportedLikeTheRest) {
     EXPECT_TRUE(fake.started.empty());
 }
 
-TEST(MenuFormLoad, FailedCopyIsSilentAndTheRegistrarStillRuns) {
-    struct Case {
-        const char* label;
-        bool older_copy;  // a file without the archive bit already in the system folder
-    };
-    for (const Case& c : {Case{"nothing anywhere", false}, Case{"older copy in the system folder", true}}) {
-        SCOPED_TRACE(c.label);
-        FakePlatform fake = Machine();
-        ASSERT_TRUE(fake.DeleteFileForce(kSource).ok());
-        if (c.older_copy) fake.AddFile(kTarget, 0, "old");
-        fake.calls.clear();
-
-        Load(fake);
-        EXPECT_TRUE(fake.messages.empty());
-        EXPECT_EQ(Started(fake), std::vector<std::string>{kRegistrar});
-        if (c.older_copy) {
-            // The file that is there is fixed up all the same: it gets the archive bit.
-            EXPECT_EQ(CallsOf(fake, "SetAttributes"), std::vector<std::string>{"SetAttributes(" + U(kTarget) + "=32)"});
-            EXPECT_EQ(fake.Content(kTarget), "old");
-        } else {
-            EXPECT_FALSE(fake.HasFile(kTarget));
-        }
-    }
-}
-
 TEST(MenuFormLoad, RegistrarThatCannotStartShowsOneNotice) {
     FakePlatform fake = Machine();
     fake.Fail("StartProgram", L"REGSVR32", L"指定されたファイルが見つかりません。");
@@ -169,14 +128,6 @@ TEST(MenuFormLoad, RegistrarThatCannotStartShowsOneNotice) {
     EXPECT_EQ(U(fake.messages[0].text), "必要ファイル（mscomctl.ocx）を登録できません。");
     EXPECT_EQ(fake.messages[0].code, 64);
     EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
-}
-
-TEST(MenuFormLoad, NoticeThatCannotBeShownIsNotAnError) {
-    FakePlatform fake = Machine();
-    fake.Fail("StartProgram", L"REGSVR32");
-    fake.Fail("ShowMessage", L"登録できません", L"メッセージを表示できません。");
-    Load(fake);
-    EXPECT_EQ(CallsOf(fake, "ShowMessage").size(), 1u);  // no error report follows the failed box
 }
 
 }  // namespace

@@ -192,13 +192,6 @@ HWND FocusedWindow(HWND hwnd) {
     return gti.hwndFocus;
 }
 
-HWND ActiveWindow(HWND hwnd) {
-    GUITHREADINFO gti{};
-    gti.cbSize = sizeof gti;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gti)) return nullptr;
-    return gti.hwndActive;
-}
-
 std::vector<HWND> TopLevelWindows(DWORD pid) {
     TopLevelQuery q{pid, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&q));
@@ -357,11 +350,7 @@ bool SetClipboardText(const std::wstring& text) {
 }
 
 int FirstVisibleLine(HWND edit) { return static_cast<int>(Send(edit, EM_GETFIRSTVISIBLELINE, 0, 0)); }
-int LineCount(HWND edit) { return static_cast<int>(Send(edit, EM_GETLINECOUNT, 0, 0)); }
 void ScrollLines(HWND edit, int lines) { Send(edit, EM_LINESCROLL, 0, lines); }
-void ScrollBar(HWND edit, WORD code, int times) {
-    for (int i = 0; i < times; ++i) Send(edit, WM_VSCROLL, MAKEWPARAM(code, 0), 0);
-}
 
 int ProgressPos(HWND bar) { return static_cast<int>(Send(bar, PBM_GETPOS, 0, 0)); }
 

@@ -85,8 +85,6 @@ std::wstring Text(HWND hwnd);
 std::wstring ClassOf(HWND hwnd);
 // The control that has the keyboard focus in the GUI thread owning `hwnd`; null when none.
 HWND FocusedWindow(HWND hwnd);
-// The window that is active in the GUI thread owning `hwnd`.
-HWND ActiveWindow(HWND hwnd);
 bool IsVisible(HWND hwnd);
 bool Exists(HWND hwnd);
 
@@ -115,9 +113,7 @@ bool SetClipboardText(const std::wstring& text);
 
 // EDIT controls.
 int FirstVisibleLine(HWND edit);
-int LineCount(HWND edit);
 void ScrollLines(HWND edit, int lines);             // EM_LINESCROLL
-void ScrollBar(HWND edit, WORD code, int times = 1);  // WM_VSCROLL, e.g. SB_LINEDOWN, SB_PAGEDOWN
 
 // Progress bar position (PBM_GETPOS).
 int ProgressPos(HWND bar);
