@@ -65,14 +65,14 @@ static_assert(kTermsLineCount == 35, "the terms text has 35 lines");
 }  // namespace
 
 std::wstring TermsText() {
-  // CR LF between lines only: the text box shows the text from its first line, and a trailing break would add
-  // an empty last line to scroll to.
-  std::wstring text;
-  for (std::size_t i = 0; i < kTermsLineCount; ++i) {
-    if (i != 0) text += L"\r\n";
-    text += kTermsLines[i];
-  }
-  return text;
+    // CR LF between lines only: the text box shows the text from its first line, and a trailing break would add
+    // an empty last line to scroll to.
+    std::wstring text;
+    for (std::size_t i = 0; i < kTermsLineCount; ++i) {
+        if (i != 0) text += L"\r\n";
+        text += kTermsLines[i];
+    }
+    return text;
 }
 
 }  // namespace setup
