@@ -123,7 +123,9 @@ TEST(TermsText, CutLinesHold46To50Characters) {
         }
         EXPECT_LE(lines[i].size(), 50u);
         const bool cut = i + 1 < lines.size() && (kinds[i + 1] == 'K' || (kinds[i] == 'B' && kinds[i + 1] == 'B'));
-        if (cut) EXPECT_GE(lines[i].size(), 46u);
+        if (cut) {
+            EXPECT_GE(lines[i].size(), 46u);
+        }
     }
 }
 
