@@ -33,13 +33,11 @@ TEST(PointsToPixels, RoundsFontHeights) {
 
 TEST(ColourBehind, TransparentLabelTakesThePanelItLiesOn) {
     const Control controls[] = {
-        {.id = 1, .left = 100, .top = 100, .width = 50, .height = 50},
-        {.id = 2, .left = 1000, .top = 100, .width = 50, .height = 50},
-        {.id = 3, .kind = ControlKind::Panel, .left = 60, .top = 60, .width = 500, .height = 500,
-         .back_colour = 0xFFFFFF},
+        {.left = 100, .top = 100, .width = 50, .height = 50},
+        {.left = 1000, .top = 100, .width = 50, .height = 50},
+        {.kind = ControlKind::Panel, .left = 60, .top = 60, .width = 500, .height = 500, .back_colour = 0xFFFFFF},
     };
-    const WindowDesign design{.client_width = 2000, .client_height = 2000, .back_colour = 0xFFC0C0,
-                              .controls = controls};
+    const WindowDesign design{.client_width = 2000, .client_height = 2000, .back_colour = 0xFFC0C0, .controls = controls};
     EXPECT_EQ(ColourBehind(design, controls[0]), 0xFFFFFFu);
     EXPECT_EQ(ColourBehind(design, controls[1]), 0xFFC0C0u);
 }

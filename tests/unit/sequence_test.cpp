@@ -66,6 +66,7 @@ TEST(InstallSequence, AllStepsSucceedInMilestoneOrder) {
 
     RunInstallSequence(view, steps, fake);
 
+    // clang-format off
     const std::vector<std::string> expected = {
         "view DisableTimer()",
         "view SetProgress(10)", "step SetProgram",
@@ -78,6 +79,7 @@ TEST(InstallSequence, AllStepsSucceedInMilestoneOrder) {
         Msg(kExpectedCompletion),
         "view ReturnToMenu()",
     };
+    // clang-format on
     EXPECT_EQ(fake.calls, expected);
     ASSERT_EQ(fake.messages.size(), 1u);
     EXPECT_EQ(fake.messages[0].code, 64);
