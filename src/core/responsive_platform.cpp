@@ -30,9 +30,7 @@ Result<WaitResult> ResponsivePlatform::RunAndWait(const std::wstring& applicatio
     return machine_.RunAndWait(application, timeout_ms);
 }
 
-std::optional<std::wstring> ResponsivePlatform::ShellFolder(int folder_id) {
-    return Answered().ShellFolder(folder_id);
-}
+std::optional<std::wstring> ResponsivePlatform::ShellFolder(int folder_id) { return Answered().ShellFolder(folder_id); }
 
 Status ResponsivePlatform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
     return Answered().SaveShortcut(path, shortcut);

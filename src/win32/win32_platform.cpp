@@ -19,9 +19,9 @@ using win32::ProcessInformation;
 
 std::wstring DescribeError(DWORD code) {
     wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text;
     if (length != 0 && buffer != nullptr) text.assign(buffer, length);
     if (buffer != nullptr) ::LocalFree(buffer);
@@ -45,10 +45,9 @@ namespace {
 PlatformError HresultError(HRESULT hr) { return PlatformError{DescribeError(static_cast<DWORD>(hr))}; }
 
 // Attribute bits the file system keeps by itself; SetFileAttributesW must not be handed them.
-constexpr DWORD kAttributesNotSettable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
-                                         FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_SPARSE_FILE |
-                                         FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_COMPRESSED |
-                                         FILE_ATTRIBUTE_ENCRYPTED;
+constexpr DWORD kAttributesNotSettable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_NORMAL |
+                                         FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_REPARSE_POINT |
+                                         FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED;
 
 std::wstring FileNameOf(const std::wstring& path) {
     const auto slash = path.find_last_of(L"\\/");

@@ -50,16 +50,19 @@ public:
     }
     DWORD Number(const std::wstring& name) const {
         DWORD value = 0, size = sizeof value, type = 0;
-        if (!h_ || RegQueryValueExW(h_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-                       ERROR_SUCCESS || type != REG_DWORD)
+        if (!h_ ||
+            RegQueryValueExW(h_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+                ERROR_SUCCESS ||
+            type != REG_DWORD)
             return 0;
         return value;
     }
     std::wstring Text(const std::wstring& name) const {
         wchar_t buf[MAX_PATH * 2] = {};
         DWORD size = sizeof buf - sizeof(wchar_t), type = 0;
-        if (!h_ || RegQueryValueExW(h_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) !=
-                       ERROR_SUCCESS || type != REG_SZ)
+        if (!h_ ||
+            RegQueryValueExW(h_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) != ERROR_SUCCESS ||
+            type != REG_SZ)
             return {};
         return buf;
     }
@@ -92,9 +95,9 @@ FileStamps FolderFiles(const std::wstring& dir) {
     if (h == INVALID_HANDLE_VALUE) return files;
     do {
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        files[Lower(fd.cFileName)] = {(ULONGLONG(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow,
-                                      (ULONGLONG(fd.ftLastWriteTime.dwHighDateTime) << 32) |
-                                          fd.ftLastWriteTime.dwLowDateTime};
+        files[Lower(fd.cFileName)] = {
+            (ULONGLONG(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow,
+            (ULONGLONG(fd.ftLastWriteTime.dwHighDateTime) << 32) | fd.ftLastWriteTime.dwLowDateTime};
     } while (FindNextFileW(h, &fd));
     FindClose(h);
     return files;
@@ -197,8 +200,7 @@ bool RegistrarsDone(DWORD timeout_ms) {
 }
 
 bool InstallChildrenEnded(int own_setups) {
-    return RegistrarsDone() &&
-           ud::WaitUntil([] { return CountProcesses(L"Ruvok.exe") == 0; }, kWindowMs, 50) &&
+    return RegistrarsDone() && ud::WaitUntil([] { return CountProcesses(L"Ruvok.exe") == 0; }, kWindowMs, 50) &&
            ud::WaitUntil([&] { return CountProcesses(L"setup.exe") <= own_setups; }, kWindowMs, 50);
 }
 
@@ -321,7 +323,8 @@ void Setup::ExpectBackOnMenu(HWND menu, HWND progress) {
 }
 
 std::string Setup::InstallState() {
-    std::string state = "installer copy " + std::string(FileExists(kInstallRoot + L"\\setup.exe") ? "present" : "absent") +
+    std::string state = "installer copy " +
+                        std::string(FileExists(kInstallRoot + L"\\setup.exe") ? "present" : "absent") +
                         "; processes: setup.exe " + std::to_string(CountProcesses(L"setup.exe")) + ", regsvr32.exe " +
                         std::to_string(CountProcesses(L"regsvr32.exe")) + "; runs of the package installer:";
     for (const auto& line : ReadLines(kInstallRoot + L"\\Info\\rudize.log")) state += "\n  " + Show(line);

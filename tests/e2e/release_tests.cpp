@@ -158,7 +158,7 @@ TEST_F(Setup, PlantedCopiesAreLoadedByAProgramWithoutTheRestriction) {
         SCOPED_TRACE(ToUtf8(row.name));
         const bool got = planted.count(Lower(row.name)) > 0;
         EXPECT_EQ(got, row.wine) << (row.wine != row.windows ? "one of Wine's differences no longer applies"
-                                                            : "Wine now differs here");
+                                                             : "Wine now differs here");
         if (row.wine != row.windows && got == row.windows) wine_now_like_windows += " " + ToUtf8(row.name);
     }
     if (!wine_now_like_windows.empty())
@@ -170,8 +170,7 @@ TEST_F(Setup, PlantedCopiesAreLoadedByAProgramWithoutTheRestriction) {
 
 TEST_F(Medium, InstallsFromTheRootOfADisc) {
     const std::wstring root = Env(L"E2E_DISC_ROOT", L"R:\\");
-    std::printf("[ disc ] %s at %s\n", ToUtf8(Env(L"E2E_DISC_SOURCE", L"(unknown)")).c_str(),
-                ToUtf8(root).c_str());
+    std::printf("[ disc ] %s at %s\n", ToUtf8(Env(L"E2E_DISC_SOURCE", L"(unknown)")).c_str(), ToUtf8(root).c_str());
     EXPECT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_CDROM)) << "not mapped as a CD-ROM drive";
     ASSERT_TRUE(FileExists(root + L"setup.exe"));
     ASSERT_TRUE(FolderExists(root + L"Package"));
@@ -210,8 +209,8 @@ protected:
             HWND from = ud::FocusedWindow(top), want = order[n - i];
             ASSERT_TRUE(ud::TypeKeys(top, {VK_SHIFT}, VK_TAB)) << "the window could not take the keyboard";
             EXPECT_TRUE(ud::WaitUntil([&] { return ud::FocusedWindow(top) == want; }, 5000))
-                << "Shift+Tab from " << Describe(from) << " went to " << Describe(ud::FocusedWindow(top))
-                << ", not " << Describe(want);
+                << "Shift+Tab from " << Describe(from) << " went to " << Describe(ud::FocusedWindow(top)) << ", not "
+                << Describe(want);
         }
         EXPECT_TRUE(ud::IsVisible(top)) << "the keys left the window";
     }
@@ -230,8 +229,8 @@ TEST_F(Accessibility, TabAndShiftTabGoRoundEachWindowInTabOrder) {
     ASSERT_TRUE(terms);
     {
         SCOPED_TRACE("terms");
-        ExpectTabOrder(terms, {ud::FindButton(terms, kDecline), ud::FindButton(terms, kAgree),
-                               ud::FindChild(terms, L"Edit")});
+        ExpectTabOrder(terms,
+                       {ud::FindButton(terms, kDecline), ud::FindButton(terms, kAgree), ud::FindChild(terms, L"Edit")});
     }
     ASSERT_TRUE(ud::ClickButton(terms, kAgree));
     HWND progress = WaitProgress();

@@ -52,11 +52,11 @@ public:
     bool HasFile(const std::wstring& path) const;
     std::uint32_t Attributes(const std::wstring& path) const;
     std::string Content(const std::wstring& path) const;
-    std::vector<std::string> calls;           // "Op(argument)" in call order, UTF-8
-    std::vector<std::wstring> started;        // command lines given to StartProgram
-    std::vector<std::wstring> waited;         // applications given to RunAndWait
+    std::vector<std::string> calls;     // "Op(argument)" in call order, UTF-8
+    std::vector<std::wstring> started;  // command lines given to StartProgram
+    std::vector<std::wstring> waited;   // applications given to RunAndWait
     std::vector<Message> messages;
-    std::vector<Shortcut> shortcuts;          // every successful SaveShortcut, in order
+    std::vector<Shortcut> shortcuts;  // every successful SaveShortcut, in order
 
     // ---- Platform.
     Result<std::wstring> SystemFolder() override;

@@ -74,7 +74,8 @@ inline testing::AssertionResult IsErrorReport(const FakePlatform& fake, std::siz
     }
     const FakePlatform::Message& m = fake.messages[index];
     const std::wstring want = L"エラー  " + location + L"\r\n情報   " + description;
-    if (m.text != want) return testing::AssertionFailure() << "text [" << U(m.text) << "], expected [" << U(want) << "]";
+    if (m.text != want)
+        return testing::AssertionFailure() << "text [" << U(m.text) << "], expected [" << U(want) << "]";
     if (m.code != 48) return testing::AssertionFailure() << "code " << m.code << ", expected 48";
     if (m.title != kExpectedTitle) return testing::AssertionFailure() << "title [" << U(m.title) << "]";
     return testing::AssertionSuccess();

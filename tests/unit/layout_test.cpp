@@ -12,9 +12,11 @@ namespace setup {
 namespace {
 
 TEST(TwipsToPixels, ScalesForCommonDpis) {
-    struct Case { int twips, dpi, pixels; };
+    struct Case {
+        int twips, dpi, pixels;
+    };
     const Case cases[] = {
-        {8595, 96, 573}, {5625, 96, 375}, {15, 96, 1}, {7, 96, 0}, {8, 96, 1},
+        {8595, 96, 573},  {5625, 96, 375},  {15, 96, 1},       {7, 96, 0},     {8, 96, 1},
         {8595, 120, 716}, {8595, 144, 860}, {8595, 192, 1146}, {435, 144, 44}, {0, 192, 0},
     };
     for (const Case& c : cases) {
@@ -37,7 +39,8 @@ TEST(ColourBehind, TransparentLabelTakesThePanelItLiesOn) {
         {.left = 1000, .top = 100, .width = 50, .height = 50},
         {.kind = ControlKind::Panel, .left = 60, .top = 60, .width = 500, .height = 500, .back_colour = 0xFFFFFF},
     };
-    const WindowDesign design{.client_width = 2000, .client_height = 2000, .back_colour = 0xFFC0C0, .controls = controls};
+    const WindowDesign design{
+        .client_width = 2000, .client_height = 2000, .back_colour = 0xFFC0C0, .controls = controls};
     EXPECT_EQ(ColourBehind(design, controls[0]), 0xFFFFFFu);
     EXPECT_EQ(ColourBehind(design, controls[1]), 0xFFC0C0u);
 }

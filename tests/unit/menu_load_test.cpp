@@ -68,7 +68,8 @@ TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
         EXPECT_EQ(fake.Content(kTarget), "new");
         EXPECT_EQ(fake.Attributes(kTarget) & (kAttrReadOnly | kAttrArchive), kAttrArchive);
         std::vector<std::string> expected;
-        for (std::uint32_t v : c.writes) expected.push_back("SetAttributes(" + U(kTarget) + "=" + std::to_string(v) + ")");
+        for (std::uint32_t v : c.writes)
+            expected.push_back("SetAttributes(" + U(kTarget) + "=" + std::to_string(v) + ")");
         EXPECT_EQ(CallsOf(fake, "SetAttributes"), expected);
         if (c.present && (c.present_attrs & kAttrReadOnly)) {
             EXPECT_LT(test::IndexOf(fake.calls, expected.at(0)), test::IndexOf(fake.calls, kCopyCall));
@@ -86,10 +87,8 @@ TEST(MenuFormLoad, TrappedErrorIsReportedOnceAndNothingIsPlaced) {
         std::string op;  // empty: the read-only bit of an existing file cannot be cleared
     };
     const Case cases[] = {
-        {"system folder unknown", "SystemFolder"},
-        {"setup folder unknown", "ProgramFolder"},
-        {"existence check fails", "FileExists"},
-        {"attributes cannot be read", "GetAttributes"},
+        {"system folder unknown", "SystemFolder"}, {"setup folder unknown", "ProgramFolder"},
+        {"existence check fails", "FileExists"},   {"attributes cannot be read", "GetAttributes"},
         {"read-only bit cannot be cleared", ""},
     };
     for (const Case& c : cases) {

@@ -60,8 +60,8 @@ TEST(DeleteSetupExe, FailureIsReportedOnce) {
 
         EXPECT_FALSE(RudIzeSteps(fake).DeleteSetupExe());
         ASSERT_EQ(fake.messages.size(), 1u);
-        EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze DeleteSetupExe()",
-                                        L"プロセスはファイルにアクセスできません。"));
+        EXPECT_TRUE(
+            test::IsErrorReport(fake, 0, L"frmRudIze DeleteSetupExe()", L"プロセスはファイルにアクセスできません。"));
     }
 }
 

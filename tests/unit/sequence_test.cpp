@@ -103,7 +103,7 @@ TEST(InstallSequence, StopsAtTheFirstFailingStep) {
         {"second DeleteSetupExe", "DeleteSetupExe", {true, false}, 95, 6},
     };
     const std::vector<std::string> order = {"SetProgram", "DeleteSetupExe", "MakeIcon",
-                                            "SetDllFile", "ExecuteRuvok", "DeleteSetupExe"};
+                                            "SetDllFile", "ExecuteRuvok",   "DeleteSetupExe"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         FakePlatform fake;

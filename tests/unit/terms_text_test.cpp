@@ -18,7 +18,20 @@ constexpr wchar_t kIdeographicSpace = L'\u3000';
 
 // One letter per line, in order: H article heading, B body line (articles 1 and 2; a B after a B continues
 // it), C clause line, K continuation of a clause, E the empty line between two articles.
-constexpr std::string_view kPlan = "HBB" "E" "HBB" "E" "HCKC" "E" "HCKCK" "E" "HCKCKC" "E" "HCKKC" "E" "HCK";
+constexpr std::string_view kPlan =
+    "HBB"
+    "E"
+    "HBB"
+    "E"
+    "HCKC"
+    "E"
+    "HCKCK"
+    "E"
+    "HCKCKC"
+    "E"
+    "HCKKC"
+    "E"
+    "HCK";
 
 // Splits on CR LF only, so a lone CR or LF stays inside a line where the checks find it.
 std::vector<std::wstring> Lines() {
@@ -84,8 +97,8 @@ TEST(TermsText, HeadingsAndClausesAreNumberedInOrder) {
             ++article;
             clause = 0;
             // ASCII digit, ASCII parentheses; a blank before "(" in every article but the first.
-            const std::wstring lead = std::wstring(L"第") + static_cast<wchar_t>(L'0' + article) + L"条" +
-                                      (article == 1 ? L"(" : L" (");
+            const std::wstring lead =
+                std::wstring(L"第") + static_cast<wchar_t>(L'0' + article) + L"条" + (article == 1 ? L"(" : L" (");
             ASSERT_EQ(line.compare(0, lead.size(), lead), 0);
             ASSERT_GT(line.size(), lead.size() + 1);
             EXPECT_EQ(line.back(), L')');

@@ -30,7 +30,7 @@ class PerMonitorAwareThread {
 public:
     PerMonitorAwareThread() {
         if (!set_) return;
-        previous_ = set_(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+        previous_ = set_(reinterpret_cast<HANDLE>(-4));                  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
         if (!previous_) previous_ = set_(reinterpret_cast<HANDLE>(-3));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE
     }
     ~PerMonitorAwareThread() {
@@ -135,9 +135,8 @@ TEST(TermsWindowTest, EveryHandCutLineFitsTheTextBox) {
             }
             if (size.cx > limit) {
                 ADD_FAILURE() << "at " << dpi << " dpi line " << i + 1 << " would wrap: " << size.cx << " px, "
-                              << size.cx - limit << " px over the " << limit << " px a line may take ("
-                              << area.width << " px of text area less " << area.margin
-                              << " px margin): " << ToUtf8(lines[i]);
+                              << size.cx - limit << " px over the " << limit << " px a line may take (" << area.width
+                              << " px of text area less " << area.margin << " px margin): " << ToUtf8(lines[i]);
             }
         }
         ::SelectObject(dc, old);

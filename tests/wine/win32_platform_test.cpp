@@ -16,15 +16,14 @@
 
 namespace {
 
-
 // The value of a call that is to succeed; a failure fails the test with the platform's description of it.
 template <class T>
 T Ok(const setup::Result<T>& result) {
     EXPECT_TRUE(result.ok()) << ToUtf8(result.error());
     return result.value();
 }
-using setup::Win32Platform;
 using setup::WaitResult;
+using setup::Win32Platform;
 using namespace setup::win32;
 
 // ---------------------------------------------------------------------------------------------------------
@@ -36,8 +35,7 @@ enum class WineDifference {
 };
 
 bool RunningUnderWine() {
-    static const bool wine =
-        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     return wine;
 }
 

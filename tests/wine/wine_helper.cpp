@@ -43,8 +43,8 @@ bool WriteRecord(const std::wstring& path) {
 
     const std::wstring temporary = path + L".part";
     {
-        setup::win32::UniqueFileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        setup::win32::UniqueFileHandle file(
+            ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return false;
         DWORD written = 0;
         if (!::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return false;

@@ -66,13 +66,12 @@ int PrintControls(HWND top) {
         return 1;
     }
     WindowInfo w = Describe(top);
-    Out(L"window=" + Hex(top) + L"\tclass=" + w.cls + L"\tcaption=" + Escape(w.caption) +
-        L"\tclient=" + RectText(w.client) + L"\tvisible=" + (w.visible ? L"1" : L"0") +
-        L"\tenabled=" + (w.enabled ? L"1" : L"0"));
+    Out(L"window=" + Hex(top) + L"\tclass=" + w.cls + L"\tcaption=" + Escape(w.caption) + L"\tclient=" +
+        RectText(w.client) + L"\tvisible=" + (w.visible ? L"1" : L"0") + L"\tenabled=" + (w.enabled ? L"1" : L"0"));
     for (const Control& c : Controls(top))
         Out(Hex(c.hwnd) + L"\tclass=" + c.cls + L"\tid=" + std::to_wstring(c.id) + L"\trect=" + RectText(c.rect) +
-            L"\tvisible=" + (c.visible ? L"1" : L"0") + L"\tenabled=" + (c.enabled ? L"1" : L"0") +
-            L"\tfocused=" + (c.focused ? L"1" : L"0") + L"\ttext=" + Escape(c.text.substr(0, 200)));
+            L"\tvisible=" + (c.visible ? L"1" : L"0") + L"\tenabled=" + (c.enabled ? L"1" : L"0") + L"\tfocused=" +
+            (c.focused ? L"1" : L"0") + L"\ttext=" + Escape(c.text.substr(0, 200)));
     return 0;
 }
 

@@ -18,15 +18,13 @@ constexpr UINT kSendTimeoutMs = 5000;
 
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok = nullptr) {
     DWORD_PTR result = 0;
-    LRESULT r = SendMessageTimeoutW(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeoutMs,
-                                    &result);
+    LRESULT r = SendMessageTimeoutW(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeoutMs, &result);
     if (ok) *ok = r != 0;
     return static_cast<LRESULT>(result);
 }
 
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
                return std::towlower(x) == std::towlower(y);
            });
 }
@@ -63,9 +61,7 @@ BOOL CALLBACK CollectTopLevel(HWND h, LPARAM lp) {
 // adding variables. Windows wants it sorted case-insensitively by name.
 std::wstring BuildEnvironment(const std::vector<std::wstring>& extra) {
     std::map<std::wstring, std::wstring, bool (*)(const std::wstring&, const std::wstring&)> vars(
-        [](const std::wstring& a, const std::wstring& b) {
-            return _wcsicmp(a.c_str(), b.c_str()) < 0;
-        });
+        [](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) < 0; });
     std::vector<std::wstring> drive_vars;  // "=C:=C:\..." entries keep their place at the front
     if (wchar_t* block = GetEnvironmentStringsW()) {
         for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
@@ -138,14 +134,11 @@ Process Process::Start(const std::wstring& exe, const std::vector<std::wstring>&
 Process Process::Open(DWORD pid) {
     Process p;
     p.pid_ = pid;
-    p.process_.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE,
-                                 pid));
+    p.process_.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
     return p;
 }
 
-bool Process::Running() const {
-    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
-}
+bool Process::Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
 bool Process::WaitExit(DWORD timeout_ms, DWORD* exit_code) const {
     if (!process_) return false;
@@ -406,16 +399,26 @@ AccessibleInfo ReadAccessible(HWND hwnd) {
 
 std::wstring RoleName(long role) {
     switch (role) {
-        case ROLE_SYSTEM_PUSHBUTTON: return L"PUSHBUTTON";
-        case ROLE_SYSTEM_STATICTEXT: return L"STATICTEXT";
-        case ROLE_SYSTEM_TEXT: return L"TEXT";
-        case ROLE_SYSTEM_PROGRESSBAR: return L"PROGRESSBAR";
-        case ROLE_SYSTEM_CLIENT: return L"CLIENT";
-        case ROLE_SYSTEM_WINDOW: return L"WINDOW";
-        case ROLE_SYSTEM_GRAPHIC: return L"GRAPHIC";
-        case ROLE_SYSTEM_GROUPING: return L"GROUPING";
-        case ROLE_SYSTEM_DIALOG: return L"DIALOG";
-        default: return std::to_wstring(role);
+        case ROLE_SYSTEM_PUSHBUTTON:
+            return L"PUSHBUTTON";
+        case ROLE_SYSTEM_STATICTEXT:
+            return L"STATICTEXT";
+        case ROLE_SYSTEM_TEXT:
+            return L"TEXT";
+        case ROLE_SYSTEM_PROGRESSBAR:
+            return L"PROGRESSBAR";
+        case ROLE_SYSTEM_CLIENT:
+            return L"CLIENT";
+        case ROLE_SYSTEM_WINDOW:
+            return L"WINDOW";
+        case ROLE_SYSTEM_GRAPHIC:
+            return L"GRAPHIC";
+        case ROLE_SYSTEM_GROUPING:
+            return L"GROUPING";
+        case ROLE_SYSTEM_DIALOG:
+            return L"DIALOG";
+        default:
+            return std::to_wstring(role);
     }
 }
 
@@ -423,12 +426,18 @@ std::wstring RoleName(long role) {
 
 const wchar_t* IconName(IconKind kind) {
     switch (kind) {
-        case IconKind::None: return L"none";
-        case IconKind::Warning: return L"warning";
-        case IconKind::Information: return L"information";
-        case IconKind::Question: return L"question";
-        case IconKind::Error: return L"error";
-        case IconKind::Unknown: break;
+        case IconKind::None:
+            return L"none";
+        case IconKind::Warning:
+            return L"warning";
+        case IconKind::Information:
+            return L"information";
+        case IconKind::Question:
+            return L"question";
+        case IconKind::Error:
+            return L"error";
+        case IconKind::Unknown:
+            break;
     }
     return L"unknown";
 }
@@ -452,11 +461,16 @@ HWND IconStatic(HWND box) {
 
 IconKind KindOfResourceId(WORD id) {
     switch (id) {
-        case 32515: return IconKind::Warning;      // IDI_EXCLAMATION
-        case 32516: return IconKind::Information;  // IDI_ASTERISK
-        case 32514: return IconKind::Question;     // IDI_QUESTION
-        case 32513: return IconKind::Error;        // IDI_HAND
-        default: return IconKind::Unknown;
+        case 32515:
+            return IconKind::Warning;  // IDI_EXCLAMATION
+        case 32516:
+            return IconKind::Information;  // IDI_ASTERISK
+        case 32514:
+            return IconKind::Question;  // IDI_QUESTION
+        case 32513:
+            return IconKind::Error;  // IDI_HAND
+        default:
+            return IconKind::Unknown;
     }
 }
 

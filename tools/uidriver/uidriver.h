@@ -113,7 +113,7 @@ bool SetClipboardText(const std::wstring& text);
 
 // EDIT controls.
 int FirstVisibleLine(HWND edit);
-void ScrollLines(HWND edit, int lines);             // EM_LINESCROLL
+void ScrollLines(HWND edit, int lines);  // EM_LINESCROLL
 
 // Progress bar position (PBM_GETPOS).
 int ProgressPos(HWND bar);
