@@ -131,13 +131,6 @@ Process Process::Start(const std::wstring& exe, const std::vector<std::wstring>&
     return p;
 }
 
-Process Process::Open(DWORD pid) {
-    Process p;
-    p.pid_ = pid;
-    p.process_.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
-    return p;
-}
-
 bool Process::Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
 bool Process::WaitExit(DWORD timeout_ms, DWORD* exit_code) const {
@@ -215,17 +208,6 @@ HWND WaitWindow(DWORD pid, const std::wstring& button_text, DWORD timeout_ms) {
     HWND found = nullptr;
     WaitUntil([&] { return (found = FindWindowByButton(pid, button_text, true)) != nullptr; }, timeout_ms);
     return found;
-}
-
-WindowInfo Describe(HWND hwnd) {
-    WindowInfo w;
-    w.hwnd = hwnd;
-    w.caption = Text(hwnd);
-    w.cls = ClassOf(hwnd);
-    GetClientRect(hwnd, &w.client);
-    w.visible = IsWindowVisible(hwnd) != FALSE;
-    w.enabled = IsWindowEnabled(hwnd) != FALSE;
-    return w;
 }
 
 std::vector<Control> Controls(HWND top) {
@@ -423,24 +405,6 @@ std::wstring RoleName(long role) {
 }
 
 // ---- Message boxes -------------------------------------------------------------------------------
-
-const wchar_t* IconName(IconKind kind) {
-    switch (kind) {
-        case IconKind::None:
-            return L"none";
-        case IconKind::Warning:
-            return L"warning";
-        case IconKind::Information:
-            return L"information";
-        case IconKind::Question:
-            return L"question";
-        case IconKind::Error:
-            return L"error";
-        case IconKind::Unknown:
-            break;
-    }
-    return L"unknown";
-}
 
 std::vector<HWND> MessageBoxes(DWORD pid) {
     std::vector<HWND> out;

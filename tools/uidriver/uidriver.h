@@ -27,8 +27,6 @@ public:
     // Throws std::runtime_error on failure.
     static Process Start(const std::wstring& exe, const std::vector<std::wstring>& env = {},
                          const std::wstring& cwd = L"", const std::wstring& arguments = L"");
-    // Opens a running process by id; an empty Process when it cannot be opened (it may be gone).
-    static Process Open(DWORD pid);
 
     DWORD pid() const { return pid_; }
     bool valid() const { return static_cast<bool>(process_); }
@@ -57,15 +55,6 @@ struct Control {
     bool focused = false;
 };
 
-struct WindowInfo {
-    HWND hwnd = nullptr;
-    std::wstring caption;
-    std::wstring cls;
-    RECT client{};
-    bool visible = false;
-    bool enabled = false;
-};
-
 // Top-level windows of the process, in z-order (visible and hidden).
 std::vector<HWND> TopLevelWindows(DWORD pid);
 // The top-level window of `pid` that has a BUTTON child reading `button_text`; null when none.
@@ -73,7 +62,6 @@ HWND FindWindowByButton(DWORD pid, const std::wstring& button_text, bool visible
 // Waits for a visible such window; null on time-out.
 HWND WaitWindow(DWORD pid, const std::wstring& button_text, DWORD timeout_ms);
 
-WindowInfo Describe(HWND hwnd);
 // All descendants of `top`, in creation order, with focus taken from `top`'s GUI thread.
 std::vector<Control> Controls(HWND top);
 // A child of `top` with that class (case-insensitive) and, when `text` is not null, that exact text.
@@ -140,7 +128,6 @@ std::wstring RoleName(long role);
 // ---- Message boxes -------------------------------------------------------------------------------
 
 enum class IconKind { None, Warning, Information, Question, Error, Unknown };
-const wchar_t* IconName(IconKind kind);
 
 struct MessageBoxInfo {
     HWND hwnd = nullptr;
