@@ -40,3 +40,13 @@ std::wstring FromUtf8(std::string_view text) {
     }
     return out;
 }
+
+std::vector<std::wstring> SplitCrLf(std::wstring_view text) {
+    std::vector<std::wstring> lines;
+    for (std::size_t start = 0;;) {
+        const std::size_t at = text.find(L"\r\n", start);
+        lines.emplace_back(text.substr(start, at == std::wstring_view::npos ? std::wstring_view::npos : at - start));
+        if (at == std::wstring_view::npos) return lines;
+        start = at + 2;
+    }
+}

@@ -4,6 +4,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
+
+// The lines of `text` split on CR LF only, so a lone CR or LF stays inside a line where a check can find it.
+std::vector<std::wstring> SplitCrLf(std::wstring_view text);

@@ -3,6 +3,7 @@
 // the text itself; the plan only says which kinds follow each other. Whether the lines fit the box is measured
 // under Wine (tests/wine/terms_window_test.cpp).
 #include "core/terms_text.h"
+#include "support/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -33,17 +34,7 @@ constexpr std::string_view kPlan =
     "E"
     "HCK";
 
-// Splits on CR LF only, so a lone CR or LF stays inside a line where the checks find it.
-std::vector<std::wstring> Lines() {
-    const std::wstring text = TermsText();
-    std::vector<std::wstring> lines;
-    for (std::size_t start = 0;;) {
-        const std::size_t at = text.find(L"\r\n", start);
-        lines.push_back(text.substr(start, at == std::wstring::npos ? std::wstring::npos : at - start));
-        if (at == std::wstring::npos) return lines;
-        start = at + 2;
-    }
-}
+std::vector<std::wstring> Lines() { return SplitCrLf(TermsText()); }
 
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 bool IsBlank(wchar_t c) { return c == L' ' || c == kIdeographicSpace || c == L'\t'; }

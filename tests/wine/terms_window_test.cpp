@@ -45,16 +45,6 @@ private:
     HANDLE previous_ = nullptr;
 };
 
-std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    for (std::size_t start = 0;;) {
-        const std::size_t at = text.find(L"\r\n", start);
-        lines.push_back(text.substr(start, at == std::wstring::npos ? std::wstring::npos : at - start));
-        if (at == std::wstring::npos) return lines;
-        start = at + 2;
-    }
-}
-
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
