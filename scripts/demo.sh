@@ -5,6 +5,7 @@
 #  - With a DISPLAY: the real windows open on it; click through them yourself.
 #  - Without one: Xvfb is started, the UI driver clicks through the whole flow (menu, terms, progress,
 #    install, outcome) and a screenshot of each window is saved under out/screenshots/.
+# DEMO_DPI (default 96) sets the prefix's DPI, e.g. DEMO_DPI=144 make demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,7 +20,8 @@ driver=$root/build/x86/tools/uidriver/uidriver.exe
 [[ -f $setup_exe ]] || { echo "demo: $setup_exe missing; run make dist" >&2; exit 1; }
 
 wine_prefix_init "$prefix"
-echo "demo: $(wine_describe "$setup_exe")"
+wine_prefix_dpi "$prefix" "${DEMO_DPI:-96}"
+echo "demo: $(wine_describe "$setup_exe") at ${DEMO_DPI:-96} dpi"
 # A fresh machine for each demo: no earlier install, so no question about an existing one.
 rm -rf "$prefix/drive_c/DAZov"
 

@@ -150,7 +150,7 @@ wine_root_enter() {
     [ -z "${DISPLAY:-}" ] && spaces+=(--net)
     # unshare does not die of SIGTERM itself; it dies with this shell, whatever ends it, and takes the
     # namespaces with it (the first process of the namespace is killed, and with it every other one).
-    setpriv --pdeathsig KILL -- unshare "${spaces[@]}" -- env _WINE_ROOT_INSIDE=1 "$BASH" "$@" <&0 &
+    setpriv --pdeathsig KILL -- unshare "${spaces[@]}" -- env _WINE_ROOT_INSIDE=1 "$BASH" "$@" &
     trap 'exit 130' INT
     trap 'exit 143' TERM
     trap 'exit 129' HUP

@@ -1,32 +1,17 @@
-// Small helpers shared by the sample stand-ins: handle owners and a UTF-8 line appender.
+// Small helpers shared by the sample stand-ins: a folder maker and a UTF-8 line appender. Handles and UTF-8
+// are the project's own (src/win32/handles.h, tests/support/utf8).
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "support/utf8.h"
+#include "win32/handles.h"
+
 namespace sample {
 
-// File handles use INVALID_HANDLE_VALUE as "none"; keep them apart from null-handle types.
-class File {
-public:
-    explicit File(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-    ~File() { if (valid()) CloseHandle(h_); }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-private:
-    HANDLE h_;
-};
-
-inline std::string ToUtf8(const std::wstring& w) {
-    if (w.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
-    return s;
-}
+using File = setup::win32::UniqueFileHandle;
 
 // Creates every missing folder of an absolute path like C:\A\B (CreateDirectoryW makes one level only).
 inline bool EnsureFolder(const std::wstring& path) {
@@ -42,7 +27,7 @@ inline bool EnsureFolder(const std::wstring& path) {
 inline bool AppendLine(const std::wstring& file, const std::wstring& line) {
     File f(CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f.valid()) return false;
+    if (!f) return false;
     std::string bytes = ToUtf8(line + L"\r\n");
     DWORD written = 0;
     return WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&

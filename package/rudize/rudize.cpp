@@ -66,7 +66,7 @@ bool WriteResource(int id, const wchar_t* target) {
     // A read-only copy from an earlier install would make CREATE_ALWAYS fail.
     SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
     sample::File f(CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f.valid()) return false;
+    if (!f) return false;
     DWORD written = 0;
     return WriteFile(f.get(), data, size, &written, nullptr) && written == size;
 }

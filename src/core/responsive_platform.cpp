@@ -34,9 +34,7 @@ Result<WaitResult> ResponsivePlatform::RunCopyAndWait(const std::wstring& source
     return Answered().RunCopyAndWait(source, copy, expected, timeout_ms);
 }
 
-std::optional<std::wstring> ResponsivePlatform::ShellFolder(int folder_id) {
-    return Answered().ShellFolder(folder_id);
-}
+std::optional<std::wstring> ResponsivePlatform::ShellFolder(int folder_id) { return Answered().ShellFolder(folder_id); }
 
 Status ResponsivePlatform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
     return Answered().SaveShortcut(path, shortcut);

@@ -158,11 +158,12 @@ Status Form::Create() {
         window_class.cbSize = sizeof(window_class);
         window_class.lpfnWndProc = WindowProc;
         window_class.hInstance = instance;
-        window_class.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
-                                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-        window_class.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
-                                                             GetSystemMetrics(SM_CXSMICON),
-                                                             GetSystemMetrics(SM_CYSMICON), 0));
+        window_class.hIcon =
+            static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
+                                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+        window_class.hIconSm =
+            static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
+                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
         window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         window_class.hbrBackground = nullptr;  // painted in WM_ERASEBKGND with the design's colour
         const std::wstring name(design_.class_name);
@@ -171,8 +172,8 @@ Status Form::Create() {
     }
 
     const std::wstring class_name(design_.class_name), caption(design_.caption);
-    hwnd_ = CreateWindowExW(kFormExStyle, class_name.c_str(), caption.c_str(), kFormStyle, CW_USEDEFAULT,
-                            CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(kFormExStyle, class_name.c_str(), caption.c_str(), kFormStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            100, 100, nullptr, nullptr, instance, this);
     if (!hwnd_) {
         // A window procedure that refuses the creation leaves no error code behind.
         const DWORD code = GetLastError();
@@ -187,7 +188,8 @@ Status Form::Create() {
             case ControlKind::Label:
                 // Every label is one line tall: a caption that does not quite fit is clipped at its end rather
                 // than wrapped onto an invisible second line.
-                style |= SS_NOPREFIX | (control->align == Align::Centre ? SS_CENTER | SS_ENDELLIPSIS : SS_LEFTNOWORDWRAP);
+                style |=
+                    SS_NOPREFIX | (control->align == Align::Centre ? SS_CENTER | SS_ENDELLIPSIS : SS_LEFTNOWORDWRAP);
                 break;
             case ControlKind::Panel:
                 style |= SS_NOPREFIX | WS_BORDER;
@@ -222,8 +224,8 @@ Status Form::Create() {
     // Windows sends no DPI change at creation: lay out now, with the window's own DPI.
     dpi_ = WindowDpi(hwnd_);
     LayOut(dpi_);
-    const RECT frame = FrameForClient(TwipsToPixels(design_.client_width, dpi_),
-                                      TwipsToPixels(design_.client_height, dpi_), dpi_);
+    const RECT frame =
+        FrameForClient(TwipsToPixels(design_.client_width, dpi_), TwipsToPixels(design_.client_height, dpi_), dpi_);
     SetWindowPos(hwnd_, nullptr, TwipsToPixels(design_.left, dpi_) + frame.left,
                  TwipsToPixels(design_.top, dpi_) + frame.top, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);

@@ -176,8 +176,7 @@ private:
 // model and must not be uninitialised by us.
 class ComInitGuard {
 public:
-    explicit ComInitGuard(DWORD model = COINIT_APARTMENTTHREADED) noexcept
-        : hr_(ComInitialize(model)) {}
+    explicit ComInitGuard(DWORD model = COINIT_APARTMENTTHREADED) noexcept : hr_(ComInitialize(model)) {}
     ~ComInitGuard() {
         if (SUCCEEDED(hr_)) ComUninitialize();
     }

@@ -52,7 +52,8 @@ HRESULT ShellFolderPath(HWND owner, int folder, DWORD flags, wchar_t* path) noex
 }
 
 BOOL SecurityDescriptorFromText(const wchar_t* sddl, PSECURITY_DESCRIPTOR* descriptor) noexcept {
-    static const auto fn = Function<ConvertSddlFn>(L"advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorW");
+    static const auto fn =
+        Function<ConvertSddlFn>(L"advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorW");
     if (!fn) {
         ::SetLastError(ERROR_PROC_NOT_FOUND);
         return FALSE;

@@ -49,7 +49,8 @@ Status WriteHeldCopy(const std::wstring& source, const std::wstring& copy, const
     if (!from) return LastError();
 
     UniqueLocalMemory descriptor;
-    if (!SecurityDescriptorFromText(kInstallerCopySecurity, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()))) {
+    if (!SecurityDescriptorFromText(kInstallerCopySecurity,
+                                    reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()))) {
         return LastError();
     }
     SECURITY_ATTRIBUTES security{sizeof security, descriptor.get(), FALSE};

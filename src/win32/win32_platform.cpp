@@ -21,9 +21,9 @@ using win32::UniqueFileHandle;
 
 std::wstring DescribeError(DWORD code) {
     wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text;
     if (length != 0 && buffer != nullptr) text.assign(buffer, length);
     if (buffer != nullptr) ::LocalFree(buffer);
@@ -47,10 +47,9 @@ namespace {
 PlatformError HresultError(HRESULT hr) { return PlatformError{DescribeError(static_cast<DWORD>(hr))}; }
 
 // Attribute bits the file system keeps by itself; SetFileAttributesW must not be handed them.
-constexpr DWORD kAttributesNotSettable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE |
-                                         FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_SPARSE_FILE |
-                                         FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_COMPRESSED |
-                                         FILE_ATTRIBUTE_ENCRYPTED;
+constexpr DWORD kAttributesNotSettable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_NORMAL |
+                                         FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_REPARSE_POINT |
+                                         FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED;
 
 std::wstring FileNameOf(const std::wstring& path) {
     const auto slash = path.find_last_of(L"\\/");
@@ -144,8 +143,8 @@ Status Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::w
     if (!::GetTempFileNameW(folder.c_str(), L"stp", 0, temporary)) return LastError();
     Status result = Done{};
     {
-        UniqueFileHandle to(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFileHandle to(
+            ::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!to) {
             result = LastError();
         } else {
@@ -206,8 +205,8 @@ Result<WaitResult> Win32Platform::RunCopyAndWait(const std::wstring& source, con
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     ProcessInformation process;
-    const BOOL started = ::CreateProcessW(copy.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                          &startup, process.put());
+    const BOOL started =
+        ::CreateProcessW(copy.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, process.put());
     // Running, the program is the file held until now; from here on the installer may open itself as it likes.
     held.reset();
     if (!started) return WaitResult::NotStarted;

@@ -9,15 +9,7 @@
 #include <cwchar>
 #include <string>
 
-namespace {
-
-void Print(const std::wstring& line) {
-    char buf[4 * MAX_PATH];
-    const int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, buf, sizeof buf, nullptr, nullptr);
-    if (n > 1) std::fwrite(buf, 1, static_cast<size_t>(n - 1), stdout);
-}
-
-}  // namespace
+#include "support/utf8.h"
 
 int wmain(int argc, wchar_t** argv) {
     int planted = 0;
@@ -36,7 +28,7 @@ int wmain(int argc, wchar_t** argv) {
         } else {
             line += L"error " + std::to_wstring(GetLastError());
         }
-        Print(line + L"\n");
+        std::fputs(ToUtf8(line + L"\n").c_str(), stdout);
     }
     std::fflush(stdout);
     return planted;

@@ -3,14 +3,12 @@
 // its own path, a tab, the path of the process's program) and otherwise does nothing.
 #include <windows.h>
 
-namespace {
+#include <string>
 
-void AppendUtf8(HANDLE file, const wchar_t* text) {
-    char buf[4 * MAX_PATH];
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, buf, sizeof buf, nullptr, nullptr);
-    DWORD written = 0;
-    if (n > 1) WriteFile(file, buf, static_cast<DWORD>(n - 1), &written, nullptr);
-}
+#include "support/utf8.h"
+#include "win32/handles.h"
+
+namespace {
 
 void Record(HMODULE self) {
     wchar_t module[MAX_PATH] = L"?";
@@ -19,18 +17,16 @@ void Record(HMODULE self) {
     GetModuleFileNameW(nullptr, program, MAX_PATH);
     CreateDirectoryW(L"C:\\planted", nullptr);
     // Several processes may load it at once: append, and let the others wait their turn.
-    HANDLE file = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 200 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        file = CreateFileW(L"C:\\planted\\loaded.txt", FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) Sleep(10);
+    setup::win32::UniqueFileHandle file;
+    for (int attempt = 0; attempt < 200 && !file; ++attempt) {
+        file.reset(CreateFileW(L"C:\\planted\\loaded.txt", FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) Sleep(10);
     }
-    if (file == INVALID_HANDLE_VALUE) return;
-    AppendUtf8(file, module);
-    AppendUtf8(file, L"\t");
-    AppendUtf8(file, program);
-    AppendUtf8(file, L"\r\n");
-    CloseHandle(file);
+    if (!file) return;
+    const std::string line = ToUtf8(module) + "\t" + ToUtf8(program) + "\r\n";
+    DWORD written = 0;
+    WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ std::wstring BaseName(const std::wstring& path) { return path.substr(path.find_l
 // What the planted DLL recorded: one {module path, program path} per load.
 std::vector<std::pair<std::wstring, std::wstring>> PlantedLoads() {
     std::vector<std::pair<std::wstring, std::wstring>> loads;
-    for (const auto& line : LogLines(kPlantedLog)) {
+    for (const auto& line : ReadLines(kPlantedLog)) {
         auto fields = Split(line, L'\t');
         loads.emplace_back(fields[0], fields.size() > 1 ? fields[1] : L"?");
     }
@@ -48,9 +48,9 @@ DWORD CertificateTableSize(const std::wstring& path) {
 // The system's own text for an error code, as the program's error reports show it.
 std::wstring SystemText(DWORD code) {
     wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text(buffer ? buffer : L"", length);
     if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
@@ -64,20 +64,23 @@ std::wstring TamperedMedium(const std::wstring& file) {
     DeleteTree(dir);
     EXPECT_TRUE(CreateDirectoryW(dir.c_str(), nullptr) && CreateDirectoryW(package.c_str(), nullptr));
     EXPECT_TRUE(CopyFileW(SetupExe().c_str(), (dir + L"\\setup.exe").c_str(), FALSE));
-    for (const auto& [name, stamp] : FolderFiles(MediumPackage())) {
+    std::vector<std::wstring> names = kComponents;
+    names.push_back(kControlFile);
+    names.push_back(L"rudize.exe");
+    for (const auto& name : names) {
         EXPECT_TRUE(CopyFileW((MediumPackage() + name).c_str(), (package + name).c_str(), FALSE)) << Show(name);
     }
     std::string bytes = ReadFileBytes(package + file);
     EXPECT_GT(bytes.size(), 2u) << Show(file);
     if (bytes.size() > 2) bytes[bytes.size() / 2] ^= 0x01;
     SetFileAttributesW((package + file).c_str(), FILE_ATTRIBUTE_NORMAL);
-    WriteFileBytes(package + file, bytes);
+    EXPECT_TRUE(WriteFileBytes(package + file, bytes)) << Show(file);
     return dir + L"\\setup.exe";
 }
 
 std::string Describe(HWND h) {
     if (!h) return "(nothing)";
-    return ud::ToUtf8(ud::ClassOf(h)) + " \"" + Show(ud::Text(h).substr(0, 40)) + "\"";
+    return ToUtf8(ud::ClassOf(h)) + " \"" + Show(ud::Text(h).substr(0, 40)) + "\"";
 }
 
 class Medium : public Setup {
@@ -93,17 +96,13 @@ protected:
         ExpectInstallTree();
         const std::wstring sys = Wow64Dir(), package = PackageBeside(setup_exe);
         for (const auto& f : kComponents) {
-            SCOPED_TRACE(ud::ToUtf8(f));
+            SCOPED_TRACE(ToUtf8(f));
             const DWORD attr = GetFileAttributesW((sys + f).c_str());
             ASSERT_NE(attr, INVALID_FILE_ATTRIBUTES) << "missing from the system folder";
             EXPECT_FALSE(attr & FILE_ATTRIBUTE_READONLY);
             EXPECT_EQ(ReadFileBytes(sys + f), ReadFileBytes(package + f)) << "not the medium's file";
         }
-        std::set<std::wstring> expected{Lower(kControlFile)};
-        for (const auto& f : kRegisteredComponents) expected.insert(Lower(f));
-        EXPECT_TRUE(ud::WaitUntil([&] { return RegisteredNames().size() >= expected.size(); }, kRegistrarMs));
-        EXPECT_TRUE(RegistrarsDone());
-        EXPECT_EQ(Show(Join(RegisteredNames())), Show(Join(expected)));
+        ExpectRegistered();
         EXPECT_TRUE(FileExists(DesktopShortcut()));
         EXPECT_TRUE(FileExists(ProgramsShortcut()));
         EXPECT_TRUE(ud::WaitUntil([] { return CountProcesses(L"Ruvok.exe") == 0; }, kWindowMs));
@@ -186,15 +185,15 @@ TEST_F(Setup, PlantedCopiesAreLoadedByAProgramWithoutTheRestriction) {
     ASSERT_FALSE(planted.empty()) << "no bare-name load took a planted copy: the planting test could not see one";
     std::wstring recorded;
     for (const auto& n : planted) recorded += L" " + n;
-    std::printf("[ planting ] planted copies the control loaded:%s\n", ud::ToUtf8(recorded).c_str());
+    std::printf("[ planting ] planted copies the control loaded:%s\n", ToUtf8(recorded).c_str());
     EXPECT_EQ(planted_count, planted.size()) << "the control's count and the planted DLL's record disagree";
     std::string wine_now_like_windows;
     for (const auto& row : kBareNameLoads) {
-        SCOPED_TRACE(ud::ToUtf8(row.name));
+        SCOPED_TRACE(ToUtf8(row.name));
         const bool got = planted.count(Lower(row.name)) > 0;
         EXPECT_EQ(got, row.wine) << (row.wine != row.windows ? "one of Wine's differences no longer applies"
-                                                            : "Wine now differs here");
-        if (row.wine != row.windows && got == row.windows) wine_now_like_windows += " " + ud::ToUtf8(row.name);
+                                                             : "Wine now differs here");
+        if (row.wine != row.windows && got == row.windows) wine_now_like_windows += " " + ToUtf8(row.name);
     }
     if (!wine_now_like_windows.empty())
         std::printf("[ planting ] Wine now loads like Windows:%s\n", wine_now_like_windows.c_str());
@@ -205,8 +204,7 @@ TEST_F(Setup, PlantedCopiesAreLoadedByAProgramWithoutTheRestriction) {
 
 TEST_F(Medium, InstallsFromTheRootOfADisc) {
     const std::wstring root = Env(L"E2E_DISC_ROOT", L"R:\\");
-    std::printf("[ disc ] %s at %s\n", ud::ToUtf8(Env(L"E2E_DISC_SOURCE", L"(unknown)")).c_str(),
-                ud::ToUtf8(root).c_str());
+    std::printf("[ disc ] %s at %s\n", ToUtf8(Env(L"E2E_DISC_SOURCE", L"(unknown)")).c_str(), ToUtf8(root).c_str());
     EXPECT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_CDROM)) << "not mapped as a CD-ROM drive";
     ASSERT_TRUE(FileExists(root + L"setup.exe"));
     ASSERT_TRUE(FolderExists(root + L"Package"));
@@ -274,8 +272,10 @@ TEST_F(Medium, ChangedRegisteredComponentIsNeitherPlacedNorRegistered) {
 
     // The rows before it are in place; it and the rows after it are not; only the files before it are registered.
     const std::wstring sys = Wow64Dir();
-    for (const auto& f : {L"comdlg32.ocx", L"mscomct2.ocx", L"MSCC2JP.DLL"}) EXPECT_TRUE(FileExists(sys + f)) << Show(f);
-    for (const auto& f : {L"TransLh6.ocx", L"MSMAPI32.OCX", L"ZozuvOvero.dll"}) EXPECT_FALSE(FileExists(sys + f)) << Show(f);
+    for (const auto& f : {L"comdlg32.ocx", L"mscomct2.ocx", L"MSCC2JP.DLL"})
+        EXPECT_TRUE(FileExists(sys + f)) << Show(f);
+    for (const auto& f : {L"TransLh6.ocx", L"MSMAPI32.OCX", L"ZozuvOvero.dll"})
+        EXPECT_FALSE(FileExists(sys + f)) << Show(f);
     EXPECT_TRUE(RegistrarsDone());
     EXPECT_EQ(Show(Join(RegisteredNames())), Show(L"comdlg32.ocx, mscomct2.ocx, mscomctl.ocx"));
     EXPECT_FALSE(FileExists(kInstallRoot + L"\\setup.exe"));
@@ -303,8 +303,8 @@ protected:
             HWND from = ud::FocusedWindow(top), want = order[n - i];
             ASSERT_TRUE(ud::TypeKeys(top, {VK_SHIFT}, VK_TAB)) << "the window could not take the keyboard";
             EXPECT_TRUE(ud::WaitUntil([&] { return ud::FocusedWindow(top) == want; }, 5000))
-                << "Shift+Tab from " << Describe(from) << " went to " << Describe(ud::FocusedWindow(top))
-                << ", not " << Describe(want);
+                << "Shift+Tab from " << Describe(from) << " went to " << Describe(ud::FocusedWindow(top)) << ", not "
+                << Describe(want);
         }
         EXPECT_TRUE(ud::IsVisible(top)) << "the keys left the window";
     }
@@ -323,8 +323,8 @@ TEST_F(Accessibility, TabAndShiftTabGoRoundEachWindowInTabOrder) {
     ASSERT_TRUE(terms);
     {
         SCOPED_TRACE("terms");
-        ExpectTabOrder(terms, {ud::FindButton(terms, kDecline), ud::FindButton(terms, kAgree),
-                               ud::FindChild(terms, L"Edit")});
+        ExpectTabOrder(terms,
+                       {ud::FindButton(terms, kDecline), ud::FindButton(terms, kAgree), ud::FindChild(terms, L"Edit")});
     }
     ASSERT_TRUE(ud::ClickButton(terms, kAgree));
     HWND progress = WaitProgress();
@@ -339,7 +339,7 @@ TEST_F(Accessibility, TabAndShiftTabGoRoundEachWindowInTabOrder) {
 // What standard accessibility gives for each control of `top`, against what Windows' proxies for the
 // standard controls give. A role that differs is collected in `wine_differences` (held by the caller).
 std::string Aspects(const ud::AccessibleInfo& a) {
-    return "role " + ud::ToUtf8(ud::RoleName(a.role)) + (a.hasName ? ", name \"" + Show(a.name) + "\"" : ", no name") +
+    return "role " + ToUtf8(ud::RoleName(a.role)) + (a.hasName ? ", name \"" + Show(a.name) + "\"" : ", no name") +
            (a.hasValue ? ", value of " + std::to_string(a.value.size()) + " characters" : ", no value");
 }
 
@@ -349,12 +349,12 @@ void ExpectAccessible(HWND top, const char* label, std::map<std::string, std::st
     for (const ud::Control& c : ud::Controls(top)) {
         const std::wstring cls = Lower(c.cls);
         const ud::AccessibleInfo a = ud::ReadAccessible(c.hwnd);
-        SCOPED_TRACE(ud::ToUtf8(c.cls) + " \"" + Show(c.text.substr(0, 30)) + "\": " + Aspects(a));
+        SCOPED_TRACE(ToUtf8(c.cls) + " \"" + Show(c.text.substr(0, 30)) + "\": " + Aspects(a));
         ASSERT_EQ(a.hr, S_OK) << "AccessibleObjectFromWindow failed";
         auto expect_role = [&](long role) {
             if (a.role == role) return;
-            wine_differences[ud::ToUtf8(cls) + " role"] =
-                ud::ToUtf8(ud::RoleName(a.role)) + " for " + ud::ToUtf8(ud::RoleName(role));
+            wine_differences[ToUtf8(cls) + " role"] =
+                ToUtf8(ud::RoleName(a.role)) + " for " + ToUtf8(ud::RoleName(role));
         };
         if (cls == L"button") {
             ++buttons;

@@ -11,8 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/fake/fake_platform.h"
 #include "core/install/payload_records.h"
+#include "fake_platform.h"
+#include "support/utf8.h"
 
 namespace setup::test {
 
@@ -20,12 +21,12 @@ inline const std::wstring kExpectedTitle = L"≪ホルンデ≫サンプル版�
 inline const std::wstring kExpectedFailure = L"≪ホルンデ≫サンプル版のセットアップができませんでした。";
 inline const std::wstring kExpectedCompletion = L"≪ホルンデ≫サンプル版のセットアップが完了しました。";
 
-inline std::string U(const std::wstring& text) { return Utf8(text); }
+inline std::string U(const std::wstring& text) { return ToUtf8(text); }
 
 // Every Package file setup.exe copies: what make dist records.
 inline const std::vector<std::wstring> kMediumFiles = {
-    L"rudize.exe",  L"mscomctl.ocx", L"comdlg32.ocx", L"mscomct2.ocx", L"MSCC2JP.DLL", L"TransLh6.ocx",
-    L"MSMAPI32.OCX", L"MSMPIJP.DLL", L"UNLHA32.DLL",  L"vb6jp.DLL",    L"RoVur.dll",   L"ZozuvOvero.dll"};
+    L"rudize.exe",   L"mscomctl.ocx", L"comdlg32.ocx", L"mscomct2.ocx", L"MSCC2JP.DLL", L"TransLh6.ocx",
+    L"MSMAPI32.OCX", L"MSMPIJP.DLL",  L"UNLHA32.DLL",  L"vb6jp.DLL",    L"RoVur.dll",   L"ZozuvOvero.dll"};
 
 // A record table as make dist fills it in: one entry per {name, content}.
 inline PayloadTable TableOf(const std::vector<std::pair<std::string, std::string>>& files) {
@@ -43,7 +44,7 @@ inline PayloadTable TableOf(const std::vector<std::pair<std::string, std::string
 inline PayloadRecords RecordsOf(const FakePlatform& fake, const std::wstring& package = L"D:\\Media\\Package\\") {
     std::vector<std::pair<std::string, std::string>> files;
     for (const std::wstring& name : kMediumFiles) {
-        if (fake.HasFile(package + name)) files.emplace_back(Utf8(name), fake.Content(package + name));
+        if (fake.HasFile(package + name)) files.emplace_back(ToUtf8(name), fake.Content(package + name));
     }
     return PayloadRecords(TableOf(files));
 }
@@ -102,17 +103,11 @@ inline testing::AssertionResult IsErrorReport(const FakePlatform& fake, std::siz
     }
     const FakePlatform::Message& m = fake.messages[index];
     const std::wstring want = L"エラー  " + location + L"\r\n情報   " + description;
-    if (m.text != want) return testing::AssertionFailure() << "text [" << U(m.text) << "], expected [" << U(want) << "]";
+    if (m.text != want)
+        return testing::AssertionFailure() << "text [" << U(m.text) << "], expected [" << U(want) << "]";
     if (m.code != 48) return testing::AssertionFailure() << "code " << m.code << ", expected 48";
     if (m.title != kExpectedTitle) return testing::AssertionFailure() << "title [" << U(m.title) << "]";
     return testing::AssertionSuccess();
-}
-
-// How many of the shown messages are error reports (warning boxes).
-inline int ErrorReportCount(const FakePlatform& fake) {
-    int n = 0;
-    for (const FakePlatform::Message& m : fake.messages) n += m.code == 48;
-    return n;
 }
 
 }  // namespace setup::test

@@ -8,15 +8,17 @@
 #include "core/design/menu_design.h"
 #include "core/design/progress_design.h"
 #include "core/error_report.h"
-#include "core/fake/fake_platform.h"
+#include "support/utf8.h"
 
 namespace setup {
 namespace {
 
 TEST(TwipsToPixels, ScalesForCommonDpis) {
-    struct Case { int twips, dpi, pixels; };
+    struct Case {
+        int twips, dpi, pixels;
+    };
     const Case cases[] = {
-        {8595, 96, 573}, {5625, 96, 375}, {15, 96, 1}, {7, 96, 0}, {8, 96, 1},
+        {8595, 96, 573},  {5625, 96, 375},  {15, 96, 1},       {7, 96, 0},     {8, 96, 1},
         {8595, 120, 716}, {8595, 144, 860}, {8595, 192, 1146}, {435, 144, 44}, {0, 192, 0},
     };
     for (const Case& c : cases) {
@@ -35,13 +37,12 @@ TEST(PointsToPixels, RoundsFontHeights) {
 
 TEST(ColourBehind, TransparentLabelTakesThePanelItLiesOn) {
     const Control controls[] = {
-        {.id = 1, .left = 100, .top = 100, .width = 50, .height = 50},
-        {.id = 2, .left = 1000, .top = 100, .width = 50, .height = 50},
-        {.id = 3, .kind = ControlKind::Panel, .left = 60, .top = 60, .width = 500, .height = 500,
-         .back_colour = 0xFFFFFF},
+        {.left = 100, .top = 100, .width = 50, .height = 50},
+        {.left = 1000, .top = 100, .width = 50, .height = 50},
+        {.kind = ControlKind::Panel, .left = 60, .top = 60, .width = 500, .height = 500, .back_colour = 0xFFFFFF},
     };
-    const WindowDesign design{.client_width = 2000, .client_height = 2000, .back_colour = 0xFFC0C0,
-                              .controls = controls};
+    const WindowDesign design{
+        .client_width = 2000, .client_height = 2000, .back_colour = 0xFFC0C0, .controls = controls};
     EXPECT_EQ(ColourBehind(design, controls[0]), 0xFFFFFFu);
     EXPECT_EQ(ColourBehind(design, controls[1]), 0xFFC0C0u);
 }
@@ -59,10 +60,10 @@ const Window kWindows[] = {
 
 TEST(WindowDesigns, EachCarriesItsModuleNameForItsReports) {
     for (const Window& window : kWindows) {
-        EXPECT_EQ(Utf8(std::wstring(window.design.name)), window.name);
+        EXPECT_EQ(ToUtf8(std::wstring(window.design.name)), window.name);
     }
     // A window that cannot be created is reported there; the menu's matches its own load's location.
-    EXPECT_EQ(Utf8(WindowCreationLocation(agreement_design::kDesign.name)), "frmKyodaku Form_Initialize()");
+    EXPECT_EQ(ToUtf8(WindowCreationLocation(agreement_design::kDesign.name)), "frmKyodaku Form_Initialize()");
     EXPECT_EQ(WindowCreationLocation(menu_design::kDesign.name), std::wstring(kLocMenuLoad));
 }
 

@@ -1,4 +1,5 @@
 // The menu's load work: its caption, then the progress-bar control placed in the system folder and registered.
+// The component procedure itself, which the install step shares, is tested there (set_dll_file_test.cpp).
 #include "core/install/menu_load.h"
 
 #include <gtest/gtest.h>
@@ -44,13 +45,6 @@ std::vector<std::string> Started(const FakePlatform& fake) {
     return lines;
 }
 
-TEST(MenuFormLoad, SetsTheCaptionBeforeAnythingElse) {
-    FakePlatform fake = Machine();
-    Load(fake);
-    ASSERT_FALSE(fake.calls.empty());
-    EXPECT_EQ(fake.calls.front(), kCaptionCall);
-}
-
 TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
     struct Case {
         const char* label;
@@ -72,10 +66,12 @@ TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
         if (c.present) fake.AddFile(kTarget, c.present_attrs, "old");
 
         Load(fake);
+        EXPECT_EQ(fake.calls.front(), kCaptionCall);
         EXPECT_EQ(fake.Content(kTarget), "new");
         EXPECT_EQ(fake.Attributes(kTarget) & (kAttrReadOnly | kAttrArchive), kAttrArchive);
         std::vector<std::string> expected;
-        for (std::uint32_t v : c.writes) expected.push_back("SetAttributes(" + U(kTarget) + "=" + std::to_string(v) + ")");
+        for (std::uint32_t v : c.writes)
+            expected.push_back("SetAttributes(" + U(kTarget) + "=" + std::to_string(v) + ")");
         EXPECT_EQ(CallsOf(fake, "SetAttributes"), expected);
         if (c.present && (c.present_attrs & kAttrReadOnly)) {
             EXPECT_LT(test::IndexOf(fake.calls, expected.at(0)), test::IndexOf(fake.calls, kCopyCall));
@@ -88,27 +84,14 @@ TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
     }
 }
 
-TEST(MenuFormLoad, FoldersAtADriveRootAndWithoutTrailingBackslash) {
-    FakePlatform fake = Machine();
-    fake.program_folder = L"D:\\";
-    fake.AddFile(L"D:\\Package\\mscomctl.ocx", kAttrArchive, "root");
-    Load(fake, test::RecordsOf(fake, L"D:\\Package\\"));
-    EXPECT_EQ(CallsOf(fake, "FileExists"), std::vector<std::string>{"FileExists(C:\\WINDOWS\\system32\\mscomctl.ocx)"});
-    EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite"),
-              std::vector<std::string>{"CopyFileOverwrite(D:\\Package\\mscomctl.ocx -> C:\\WINDOWS\\system32\\)"});
-    EXPECT_EQ(fake.Content(kTarget), "root");
-}
-
 TEST(MenuFormLoad, TrappedErrorIsReportedOnceAndNothingIsPlaced) {
     struct Case {
         const char* label;
         std::string op;  // empty: the read-only bit of an existing file cannot be cleared
     };
     const Case cases[] = {
-        {"system folder unknown", "SystemFolder"},
-        {"setup folder unknown", "ProgramFolder"},
-        {"existence check fails", "FileExists"},
-        {"attributes cannot be read", "GetAttributes"},
+        {"system folder unknown", "SystemFolder"}, {"setup folder unknown", "ProgramFolder"},
+        {"existence check fails", "FileExists"},   {"attributes cannot be read", "GetAttributes"},
         {"read-only bit cannot be cleared", ""},
     };
     for (const Case& c : cases) {
@@ -140,46 +123,20 @@ TEST(MenuFormLoad, CaptionThatCannotBeSetIsReportedLikeTheRest) {
     EXPECT_TRUE(fake.started.empty());
 }
 
-TEST(MenuFormLoad, FailedCopyIsSilentAndTheRegistrarStillRuns) {
-    struct Case {
-        const char* label;
-        bool older_copy;  // a file without the archive bit already in the system folder
-    };
-    for (const Case& c : {Case{"nothing anywhere", false}, Case{"older copy in the system folder", true}}) {
-        SCOPED_TRACE(c.label);
-        FakePlatform fake = Machine();
-        const PayloadRecords made_with_it = test::RecordsOf(fake);
-        ASSERT_TRUE(fake.DeleteFileForce(kSource).ok());
-        if (c.older_copy) fake.AddFile(kTarget, 0, "old");
-        fake.calls.clear();
-
-        Load(fake, made_with_it);
-        EXPECT_TRUE(fake.messages.empty());
-        EXPECT_EQ(Started(fake), std::vector<std::string>{kRegistrar});
-        if (c.older_copy) {
-            // The file that is there is fixed up all the same: it gets the archive bit.
-            EXPECT_EQ(CallsOf(fake, "SetAttributes"), std::vector<std::string>{"SetAttributes(" + U(kTarget) + "=32)"});
-            EXPECT_EQ(fake.Content(kTarget), "old");
-        } else {
-            EXPECT_FALSE(fake.HasFile(kTarget));
-        }
-    }
-}
-
 TEST(MenuFormLoad, ControlFileThatIsNotWhatTheMediumRecordedIsReportedAndNotPlaced) {
     struct Case {
         const char* label;
         bool recorded;
         std::wstring description;
     };
-    for (const Case& c : {Case{"one byte differs", true, FakePlatform::kCorrupt},
-                          Case{"no record", false, FakePlatform::kNoRecord}}) {
+    for (const Case& c :
+         {Case{"one byte differs", true, FakePlatform::kCorrupt}, Case{"no record", false, FakePlatform::kNoRecord}}) {
         SCOPED_TRACE(c.label);
         FakePlatform fake = Machine();
         fake.AddFile(kTarget, kAttrArchive, "old");
-        Load(fake, PayloadRecords(test::TableOf(c.recorded ? std::vector<std::pair<std::string, std::string>>{
-                                                                 {"mscomctl.ocx", "nex"}}
-                                                           : std::vector<std::pair<std::string, std::string>>{})));
+        Load(fake, PayloadRecords(test::TableOf(
+                       c.recorded ? std::vector<std::pair<std::string, std::string>>{{"mscomctl.ocx", "nex"}}
+                                  : std::vector<std::pair<std::string, std::string>>{})));
 
         ASSERT_EQ(fake.messages.size(), 1u);
         EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmMain Form_Initialize()", c.description));
@@ -196,14 +153,6 @@ TEST(MenuFormLoad, RegistrarThatCannotStartShowsOneNotice) {
     EXPECT_EQ(U(fake.messages[0].text), "必要ファイル（mscomctl.ocx）を登録できません。");
     EXPECT_EQ(fake.messages[0].code, 64);
     EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
-}
-
-TEST(MenuFormLoad, NoticeThatCannotBeShownIsNotAnError) {
-    FakePlatform fake = Machine();
-    fake.Fail("StartProgram", L"REGSVR32");
-    fake.Fail("ShowMessage", L"登録できません", L"メッセージを表示できません。");
-    Load(fake);
-    EXPECT_EQ(CallsOf(fake, "ShowMessage").size(), 1u);  // no error report follows the failed box
 }
 
 }  // namespace

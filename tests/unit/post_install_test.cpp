@@ -62,8 +62,8 @@ TEST(DeleteSetupExe, FailureIsReportedOnce) {
 
         EXPECT_FALSE(RudIzeSteps(fake, kNoRecords).DeleteSetupExe());
         ASSERT_EQ(fake.messages.size(), 1u);
-        EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze DeleteSetupExe()",
-                                        L"プロセスはファイルにアクセスできません。"));
+        EXPECT_TRUE(
+            test::IsErrorReport(fake, 0, L"frmRudIze DeleteSetupExe()", L"プロセスはファイルにアクセスできません。"));
     }
 }
 
@@ -73,7 +73,7 @@ TEST(ExecuteRuvok, StartsTheServiceToolWithSlashI) {
     ASSERT_EQ(fake.started.size(), 1u);
     EXPECT_EQ(U(fake.started[0]), "\"C:\\DAZov\\Info\\Ruvok.exe\" /i");
     EXPECT_EQ(fake.started_in, std::vector<std::wstring>{L""});  // in the setup program's current folder
-    EXPECT_TRUE(fake.waited.empty());  // not waited for
+    EXPECT_TRUE(fake.waited.empty());                            // not waited for
     EXPECT_TRUE(fake.messages.empty());
 }
 

@@ -43,10 +43,10 @@ TEST(ResponsivePlatform, WindowsAnswerBeforeEachOperationThatMayTakeTime) {
         const std::string op = fake.calls[i].substr(0, fake.calls[i].find('('));
         (i > 0 && fake.calls[i - 1] == "answer" ? answered : direct).push_back(op);
     }
-    EXPECT_EQ(answered, (std::vector<std::string>{"FolderExists", "IsLink", "CreateFolder", "FileExists",
-                                                  "GetAttributes", "SetAttributes", "CopyFileOverwrite",
-                                                  "DeleteFileForce", "StartProgram", "RunCopyAndWait", "ShellFolder",
-                                                  "SaveShortcut"}));
+    EXPECT_EQ(answered,
+              (std::vector<std::string>{"FolderExists", "IsLink", "CreateFolder", "FileExists", "GetAttributes",
+                                        "SetAttributes", "CopyFileOverwrite", "DeleteFileForce", "StartProgram",
+                                        "RunCopyAndWait", "ShellFolder", "SaveShortcut"}));
     // Quick, or answering by themselves.
     EXPECT_EQ(direct, (std::vector<std::string>{"SystemFolder", "ProgramFolder", "ShowMessage"}));
     EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "answer"), 12);
@@ -57,7 +57,8 @@ TEST(ResponsivePlatform, HandsTheOutcomeBack) {
     fake.Fail("CopyFileOverwrite", L"", L"アクセスが拒否されました。");
     fake.AddFile(L"C:\\a.dll");
     ResponsivePlatform responsive(fake, [] {});
-    EXPECT_EQ(responsive.CopyFileOverwrite(L"C:\\a.dll", L"C:\\b.dll", Sha256Of("x")).error(), L"アクセスが拒否されました。");
+    EXPECT_EQ(responsive.CopyFileOverwrite(L"C:\\a.dll", L"C:\\b.dll", Sha256Of("x")).error(),
+              L"アクセスが拒否されました。");
     EXPECT_TRUE(responsive.FileExists(L"C:\\a.dll").value());
 }
 

@@ -81,8 +81,8 @@ TEST(SetDllFile, RegistersTheFiveRegisteredRowsInOrder) {
     // Each registration follows its own row's copy and comes before the next row is looked at.
     for (int number : kRegisteredRows) {
         SCOPED_TRACE(U(Row(number)));
-        const int copy = test::IndexOf(fake.calls, "CopyFileOverwrite(D:\\Media\\Package\\" + U(Row(number)) +
-                                                       " -> C:\\WINDOWS\\system32\\)");
+        const int copy = test::IndexOf(
+            fake.calls, "CopyFileOverwrite(D:\\Media\\Package\\" + U(Row(number)) + " -> C:\\WINDOWS\\system32\\)");
         const int start = test::IndexOf(fake.calls, "StartProgram(" + U(Registrar(Row(number))) + ")");
         EXPECT_LT(copy, start);
         if (number < 10) {
@@ -268,7 +268,7 @@ TEST(SetDllFile, AttributeArithmetic) {
     constexpr std::uint32_t R = 1, H = 2, S = 4, A = 32;
     struct Case {
         const char* label;
-        bool existing;                 // a file already in the system folder
+        bool existing;  // a file already in the system folder
         std::uint32_t existing_attrs;
         std::uint32_t source_attrs;
         bool copy_fails;
@@ -295,7 +295,8 @@ TEST(SetDllFile, AttributeArithmetic) {
 
         EXPECT_TRUE(RunStep(fake));
         std::vector<std::string> expected;
-        for (std::uint32_t value : c.writes) expected.push_back("SetAttributes(" + U(target) + "=" + std::to_string(value) + ")");
+        for (std::uint32_t value : c.writes)
+            expected.push_back("SetAttributes(" + U(target) + "=" + std::to_string(value) + ")");
         std::vector<std::string> writes;
         for (const std::string& call : CallsOf(fake, "SetAttributes")) {
             if (call.find("MSCC2JP.DLL") != std::string::npos) writes.push_back(call);

@@ -20,7 +20,7 @@
 #include "win32/form.h"
 #include "win32/handles.h"
 #include "win32/win32_platform.h"
-#include "utf8.h"
+#include "support/utf8.h"
 
 namespace {
 
@@ -41,14 +41,14 @@ bool WriteRecord(const std::wstring& path) {
     const setup::Result<std::wstring> own_folder = setup::Win32Platform().ProgramFolder();
     const std::wstring program_folder = own_folder.ok() ? own_folder.value() : L"error: " + own_folder.error();
 
-    std::string text = Utf8(::GetCommandLineW()) + "\n" + Utf8(folder) + "\n" + Utf8(program_folder) + "\n" +
+    std::string text = ToUtf8(::GetCommandLineW()) + "\n" + ToUtf8(folder) + "\n" + ToUtf8(program_folder) + "\n" +
                        "show=" + std::to_string(startup.wShowWindow) + " flags=" + std::to_string(startup.dwFlags) +
                        "\n" + "pid=" + std::to_string(::GetCurrentProcessId()) + "\n";
 
     const std::wstring temporary = path + L".part";
     {
-        setup::win32::UniqueFileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        setup::win32::UniqueFileHandle file(
+            ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return false;
         DWORD written = 0;
         if (!::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return false;

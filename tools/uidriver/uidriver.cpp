@@ -18,15 +18,13 @@ constexpr UINT kSendTimeoutMs = 5000;
 
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok = nullptr) {
     DWORD_PTR result = 0;
-    LRESULT r = SendMessageTimeoutW(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeoutMs,
-                                    &result);
+    LRESULT r = SendMessageTimeoutW(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeoutMs, &result);
     if (ok) *ok = r != 0;
     return static_cast<LRESULT>(result);
 }
 
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
                return std::towlower(x) == std::towlower(y);
            });
 }
@@ -63,9 +61,7 @@ BOOL CALLBACK CollectTopLevel(HWND h, LPARAM lp) {
 // adding variables. Windows wants it sorted case-insensitively by name.
 std::wstring BuildEnvironment(const std::vector<std::wstring>& extra) {
     std::map<std::wstring, std::wstring, bool (*)(const std::wstring&, const std::wstring&)> vars(
-        [](const std::wstring& a, const std::wstring& b) {
-            return _wcsicmp(a.c_str(), b.c_str()) < 0;
-        });
+        [](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) < 0; });
     std::vector<std::wstring> drive_vars;  // "=C:=C:\..." entries keep their place at the front
     if (wchar_t* block = GetEnvironmentStringsW()) {
         for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
@@ -135,17 +131,7 @@ Process Process::Start(const std::wstring& exe, const std::vector<std::wstring>&
     return p;
 }
 
-Process Process::Open(DWORD pid) {
-    Process p;
-    p.pid_ = pid;
-    p.process_.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE,
-                                 pid));
-    return p;
-}
-
-bool Process::Running() const {
-    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
-}
+bool Process::Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
 bool Process::WaitExit(DWORD timeout_ms, DWORD* exit_code) const {
     if (!process_) return false;
@@ -192,13 +178,6 @@ HWND FocusedWindow(HWND hwnd) {
     return gti.hwndFocus;
 }
 
-HWND ActiveWindow(HWND hwnd) {
-    GUITHREADINFO gti{};
-    gti.cbSize = sizeof gti;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &gti)) return nullptr;
-    return gti.hwndActive;
-}
-
 std::vector<HWND> TopLevelWindows(DWORD pid) {
     TopLevelQuery q{pid, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&q));
@@ -229,17 +208,6 @@ HWND WaitWindow(DWORD pid, const std::wstring& button_text, DWORD timeout_ms) {
     HWND found = nullptr;
     WaitUntil([&] { return (found = FindWindowByButton(pid, button_text, true)) != nullptr; }, timeout_ms);
     return found;
-}
-
-WindowInfo Describe(HWND hwnd) {
-    WindowInfo w;
-    w.hwnd = hwnd;
-    w.caption = Text(hwnd);
-    w.cls = ClassOf(hwnd);
-    GetClientRect(hwnd, &w.client);
-    w.visible = IsWindowVisible(hwnd) != FALSE;
-    w.enabled = IsWindowEnabled(hwnd) != FALSE;
-    return w;
 }
 
 std::vector<Control> Controls(HWND top) {
@@ -357,11 +325,7 @@ bool SetClipboardText(const std::wstring& text) {
 }
 
 int FirstVisibleLine(HWND edit) { return static_cast<int>(Send(edit, EM_GETFIRSTVISIBLELINE, 0, 0)); }
-int LineCount(HWND edit) { return static_cast<int>(Send(edit, EM_GETLINECOUNT, 0, 0)); }
 void ScrollLines(HWND edit, int lines) { Send(edit, EM_LINESCROLL, 0, lines); }
-void ScrollBar(HWND edit, WORD code, int times) {
-    for (int i = 0; i < times; ++i) Send(edit, WM_VSCROLL, MAKEWPARAM(code, 0), 0);
-}
 
 int ProgressPos(HWND bar) { return static_cast<int>(Send(bar, PBM_GETPOS, 0, 0)); }
 
@@ -417,32 +381,30 @@ AccessibleInfo ReadAccessible(HWND hwnd) {
 
 std::wstring RoleName(long role) {
     switch (role) {
-        case ROLE_SYSTEM_PUSHBUTTON: return L"PUSHBUTTON";
-        case ROLE_SYSTEM_STATICTEXT: return L"STATICTEXT";
-        case ROLE_SYSTEM_TEXT: return L"TEXT";
-        case ROLE_SYSTEM_PROGRESSBAR: return L"PROGRESSBAR";
-        case ROLE_SYSTEM_CLIENT: return L"CLIENT";
-        case ROLE_SYSTEM_WINDOW: return L"WINDOW";
-        case ROLE_SYSTEM_GRAPHIC: return L"GRAPHIC";
-        case ROLE_SYSTEM_GROUPING: return L"GROUPING";
-        case ROLE_SYSTEM_DIALOG: return L"DIALOG";
-        default: return std::to_wstring(role);
+        case ROLE_SYSTEM_PUSHBUTTON:
+            return L"PUSHBUTTON";
+        case ROLE_SYSTEM_STATICTEXT:
+            return L"STATICTEXT";
+        case ROLE_SYSTEM_TEXT:
+            return L"TEXT";
+        case ROLE_SYSTEM_PROGRESSBAR:
+            return L"PROGRESSBAR";
+        case ROLE_SYSTEM_CLIENT:
+            return L"CLIENT";
+        case ROLE_SYSTEM_WINDOW:
+            return L"WINDOW";
+        case ROLE_SYSTEM_GRAPHIC:
+            return L"GRAPHIC";
+        case ROLE_SYSTEM_GROUPING:
+            return L"GROUPING";
+        case ROLE_SYSTEM_DIALOG:
+            return L"DIALOG";
+        default:
+            return std::to_wstring(role);
     }
 }
 
 // ---- Message boxes -------------------------------------------------------------------------------
-
-const wchar_t* IconName(IconKind kind) {
-    switch (kind) {
-        case IconKind::None: return L"none";
-        case IconKind::Warning: return L"warning";
-        case IconKind::Information: return L"information";
-        case IconKind::Question: return L"question";
-        case IconKind::Error: return L"error";
-        case IconKind::Unknown: break;
-    }
-    return L"unknown";
-}
 
 std::vector<HWND> MessageBoxes(DWORD pid) {
     std::vector<HWND> out;
@@ -463,11 +425,16 @@ HWND IconStatic(HWND box) {
 
 IconKind KindOfResourceId(WORD id) {
     switch (id) {
-        case 32515: return IconKind::Warning;      // IDI_EXCLAMATION
-        case 32516: return IconKind::Information;  // IDI_ASTERISK
-        case 32514: return IconKind::Question;     // IDI_QUESTION
-        case 32513: return IconKind::Error;        // IDI_HAND
-        default: return IconKind::Unknown;
+        case 32515:
+            return IconKind::Warning;  // IDI_EXCLAMATION
+        case 32516:
+            return IconKind::Information;  // IDI_ASTERISK
+        case 32514:
+            return IconKind::Question;  // IDI_QUESTION
+        case 32513:
+            return IconKind::Error;  // IDI_HAND
+        default:
+            return IconKind::Unknown;
     }
 }
 
@@ -639,29 +606,13 @@ bool AnswerMessageBox(HWND box, int button_id) {
 bool RequestScreenshot(const std::wstring& dir, const std::wstring& name, DWORD timeout_ms) {
     CreateDirectoryW(dir.c_str(), nullptr);
     const std::wstring path = dir + L"\\" + name + L".request";
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(f);
+    if (!setup::win32::UniqueFileHandle(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)))
+        return false;
     return WaitUntil([&] { return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; }, timeout_ms, 50);
 }
 
 // ---- Text helpers --------------------------------------------------------------------------------
-
-std::string ToUtf8(const std::wstring& s) {
-    if (s.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring FromUtf8(const std::string& s) {
-    if (s.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
-    return out;
-}
 
 std::wstring Escape(const std::wstring& s) {
     std::wstring out;

@@ -7,37 +7,12 @@
 
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "support/utf8.h"
+#include "win32/handles.h"
+
 namespace uidriver {
-
-// Owner of a kernel handle whose "none" is null (process and thread handles).
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() { reset(); }
-    Handle(Handle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-    Handle& operator=(Handle&& o) noexcept {
-        if (this != &o) {
-            reset();
-            h_ = std::exchange(o.h_, nullptr);
-        }
-        return *this;
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-    void reset(HANDLE h = nullptr) {
-        if (h_) CloseHandle(h_);
-        h_ = h;
-    }
-
-private:
-    HANDLE h_ = nullptr;
-};
 
 // Polls `done` every `poll_ms` until it returns true or `timeout_ms` has passed; true when it held.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms, DWORD poll_ms = 25);
@@ -52,8 +27,6 @@ public:
     // Throws std::runtime_error on failure.
     static Process Start(const std::wstring& exe, const std::vector<std::wstring>& env = {},
                          const std::wstring& cwd = L"", const std::wstring& arguments = L"");
-    // Opens a running process by id; an empty Process when it cannot be opened (it may be gone).
-    static Process Open(DWORD pid);
 
     DWORD pid() const { return pid_; }
     bool valid() const { return static_cast<bool>(process_); }
@@ -64,7 +37,7 @@ public:
     void Kill() const;
 
 private:
-    Handle process_;
+    setup::win32::UniqueHandle process_;
     DWORD pid_ = 0;
 };
 
@@ -82,15 +55,6 @@ struct Control {
     bool focused = false;
 };
 
-struct WindowInfo {
-    HWND hwnd = nullptr;
-    std::wstring caption;
-    std::wstring cls;
-    RECT client{};
-    bool visible = false;
-    bool enabled = false;
-};
-
 // Top-level windows of the process, in z-order (visible and hidden).
 std::vector<HWND> TopLevelWindows(DWORD pid);
 // The top-level window of `pid` that has a BUTTON child reading `button_text`; null when none.
@@ -98,7 +62,6 @@ HWND FindWindowByButton(DWORD pid, const std::wstring& button_text, bool visible
 // Waits for a visible such window; null on time-out.
 HWND WaitWindow(DWORD pid, const std::wstring& button_text, DWORD timeout_ms);
 
-WindowInfo Describe(HWND hwnd);
 // All descendants of `top`, in creation order, with focus taken from `top`'s GUI thread.
 std::vector<Control> Controls(HWND top);
 // A child of `top` with that class (case-insensitive) and, when `text` is not null, that exact text.
@@ -110,8 +73,6 @@ std::wstring Text(HWND hwnd);
 std::wstring ClassOf(HWND hwnd);
 // The control that has the keyboard focus in the GUI thread owning `hwnd`; null when none.
 HWND FocusedWindow(HWND hwnd);
-// The window that is active in the GUI thread owning `hwnd`.
-HWND ActiveWindow(HWND hwnd);
 bool IsVisible(HWND hwnd);
 bool Exists(HWND hwnd);
 
@@ -140,9 +101,7 @@ bool SetClipboardText(const std::wstring& text);
 
 // EDIT controls.
 int FirstVisibleLine(HWND edit);
-int LineCount(HWND edit);
-void ScrollLines(HWND edit, int lines);             // EM_LINESCROLL
-void ScrollBar(HWND edit, WORD code, int times = 1);  // WM_VSCROLL, e.g. SB_LINEDOWN, SB_PAGEDOWN
+void ScrollLines(HWND edit, int lines);  // EM_LINESCROLL
 
 // Progress bar position (PBM_GETPOS).
 int ProgressPos(HWND bar);
@@ -169,7 +128,6 @@ std::wstring RoleName(long role);
 // ---- Message boxes -------------------------------------------------------------------------------
 
 enum class IconKind { None, Warning, Information, Question, Error, Unknown };
-const wchar_t* IconName(IconKind kind);
 
 struct MessageBoxInfo {
     HWND hwnd = nullptr;
@@ -199,8 +157,6 @@ bool RequestScreenshot(const std::wstring& dir, const std::wstring& name, DWORD 
 
 // ---- Text helpers --------------------------------------------------------------------------------
 
-std::string ToUtf8(const std::wstring& s);
-std::wstring FromUtf8(const std::string& s);
 // Makes CR, LF and other control characters visible (\r, \n, \xNN), for printing texts exactly.
 std::wstring Escape(const std::wstring& s);
 

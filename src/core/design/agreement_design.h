@@ -8,6 +8,8 @@ namespace setup::agreement_design {
 
 enum : int { kTitle = 200, kLabel1, kTerms, kDecline, kAgree };
 
+// Laid out by hand, a few labelled fields a line (the formatter would give each field a line of its own).
+// clang-format off
 inline constexpr Control kControls[] = {
     {.id = kTitle, .name = L"lbl表題", .kind = ControlKind::Label,
      .left = 1410, .top = 90, .width = 5595, .height = 285, .font = {.face = kGothic, .points = 11.25, .bold = true},
@@ -32,5 +34,6 @@ inline constexpr WindowDesign kDesign{
     .back_colour = 0xFFC0C0,
     .controls = kControls,
 };
+// clang-format on
 
 }  // namespace setup::agreement_design

@@ -19,7 +19,7 @@ enum class ControlKind {
 
 struct Font {
     std::wstring_view face = {};  // empty: the platform's default window font
-    double points = 0;       // 0 with an empty face: the default font's own size
+    double points = 0;            // 0 with an empty face: the default font's own size
     bool bold = false;
     bool italic = false;
 };
@@ -35,10 +35,10 @@ struct Control {
     int id = 0;  // child-window id, unique within the window
     std::wstring_view name = {};
     ControlKind kind = ControlKind::Label;
-    std::wstring_view text = {};  // caption at creation
+    std::wstring_view text = {};                   // caption at creation
     int left = 0, top = 0, width = 0, height = 0;  // twips, relative to the client area
     Font font = kDefaultFont;
-    int tab_index = 0;                    // order of Tab; unique within the window
+    int tab_index = 0;  // order of Tab; unique within the window
     std::uint32_t text_colour = 0x000000;
     std::uint32_t back_colour = kNoColour;  // kNoColour: transparent over whatever lies behind
     Align align = Align::Left;
@@ -48,7 +48,7 @@ struct Control {
 struct WindowDesign {
     std::wstring_view name = {};  // the window's module name, as error reports name it
     std::wstring_view class_name = {};
-    std::wstring_view caption = {};  // design-time caption, replaced when the window loads
+    std::wstring_view caption = {};           // design-time caption, replaced when the window loads
     int client_width = 0, client_height = 0;  // twips
     int left = 0, top = 0;                    // design position of the client area, twips
     std::uint32_t back_colour = 0;

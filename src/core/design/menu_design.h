@@ -16,6 +16,8 @@ inline constexpr std::uint32_t kWhite = 0xFFFFFF;
 inline constexpr std::uint32_t kPaleBlue = 0xFFC0C0;  // RGB C0 C0 FF
 
 // Front-most first. Every label but the white panel is transparent over it.
+// Laid out by hand, a few labelled fields a line (the formatter would give each field a line of its own).
+// clang-format off
 inline constexpr Control kControls[] = {
     {.id = kInstall, .name = L"cmdインストール", .kind = ControlKind::Button,
      .text = L"「ホルンデ」サンプル版のセットアップ", .left = 1740, .top = 5130, .width = 6735, .height = 435,
@@ -57,5 +59,6 @@ inline constexpr WindowDesign kDesign{
     .back_colour = kPaleBlue,
     .controls = kControls,
 };
+// clang-format on
 
 }  // namespace setup::menu_design

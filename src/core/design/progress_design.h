@@ -11,6 +11,8 @@ enum : int { kCancel = 300, kOK, kProgressBar1, kTitle, kDestination, kLabel2, k
 inline constexpr Font kButtonFont{.face = kGothic, .points = 9.75};
 inline constexpr Font kLabelFont{.face = kGothic, .points = 11.25};
 
+// Laid out by hand, a few labelled fields a line (the formatter would give each field a line of its own).
+// clang-format off
 inline constexpr Control kControls[] = {
     {.id = kCancel, .name = L"cmdキャンセル", .kind = ControlKind::Button, .text = L"ｷｬﾝｾﾙ",
      .left = 3570, .top = 2790, .width = 1700, .height = 435, .font = kButtonFont, .tab_index = 5},
@@ -37,5 +39,6 @@ inline constexpr WindowDesign kDesign{
     .back_colour = 0xFFC0C0,
     .controls = kControls,
 };
+// clang-format on
 
 }  // namespace setup::progress_design

@@ -14,6 +14,7 @@ struct Milestone {
     bool (InstallSteps::*step)();
 };
 
+// clang-format off
 inline constexpr Milestone kMilestones[] = {
     {10, &InstallSteps::SetProgram},
     {50, &InstallSteps::DeleteSetupExe},
@@ -22,6 +23,7 @@ inline constexpr Milestone kMilestones[] = {
     {90, &InstallSteps::ExecuteRuvok},
     {95, &InstallSteps::DeleteSetupExe},
 };
+// clang-format on
 inline constexpr int kProgressComplete = 100;
 
 std::wstring CompletionText();

@@ -19,9 +19,8 @@ std::wstring Join(std::initializer_list<std::wstring_view> parts) {
 }  // namespace
 
 std::wstring ExistingInstallationQuestion() {
-    return Join({L"既に", kProductName, L"がセットアップされています。\r\n",
-                 L"セットアップを継続すると、既存の", kProductName, L"と入力したデータは全て削除されます。\r\n",
-                 L"セットアップを継続しますか？"});
+    return Join({L"既に", kProductName, L"がセットアップされています。\r\n", L"セットアップを継続すると、既存の",
+                 kProductName, L"と入力したデータは全て削除されます。\r\n", L"セットアップを継続しますか？"});
 }
 
 std::wstring InstallerNotRunText() {

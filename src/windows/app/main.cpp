@@ -21,8 +21,8 @@ namespace {
 // loader update; the program still runs there.
 void RestrictDllSearch() {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
     if (set_default) set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");  // and never the current folder
 }
@@ -42,8 +42,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // the common controls are not among the DLLs Windows always takes from the system folder.
     if (HMODULE common_controls = LoadLibraryW(L"comctl32.dll")) {
         using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-        const auto init = reinterpret_cast<InitFn>(
-            reinterpret_cast<void*>(GetProcAddress(common_controls, "InitCommonControlsEx")));
+        const auto init =
+            reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(common_controls, "InitCommonControlsEx")));
         const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
         if (init) init(&controls);
     }

@@ -1,32 +1,11 @@
-#include "core/fake/fake_platform.h"
+#include "fake_platform.h"
 
 #include <algorithm>
 #include <cwctype>
 
-namespace setup {
+#include "support/utf8.h"
 
-std::string Utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t wc : text) {
-        auto c = static_cast<std::uint32_t>(wc);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+namespace setup {
 
 FakePlatform::FakePlatform() {
     shell_folders[kFolderDesktop] = L"C:\\Users\\user\\Desktop";
@@ -86,7 +65,7 @@ std::uint32_t FakePlatform::Attributes(const std::wstring& path) const { return 
 std::string FakePlatform::Content(const std::wstring& path) const { return files_.at(Key(path)).content; }
 
 void FakePlatform::Record(const std::string& op, const std::wstring& argument) {
-    calls.push_back(op + "(" + Utf8(argument) + ")");
+    calls.push_back(op + "(" + ToUtf8(argument) + ")");
 }
 
 std::optional<PlatformError> FakePlatform::Arranged(const std::string& op, const std::wstring& argument) const {
@@ -157,7 +136,7 @@ Status FakePlatform::SetAttributes(const std::wstring& path, std::uint32_t attri
 }
 
 Result<FakePlatform::File> FakePlatform::Verified(const std::wstring& source,
-                                                 const std::optional<Sha256Digest>& expected) const {
+                                                  const std::optional<Sha256Digest>& expected) const {
     // Refused before the source is even opened.
     if (!expected) return PlatformError{kNoRecord, true};
     auto from = files_.find(Key(source));
@@ -200,8 +179,7 @@ Status FakePlatform::StartProgram(const std::wstring& command_line, const std::w
 }
 
 Result<WaitResult> FakePlatform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
-                                                const std::optional<Sha256Digest>& expected,
-                                                std::uint32_t timeout_ms) {
+                                                const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) {
     Record("RunCopyAndWait", source + L" -> " + copy + L" " + std::to_wstring(timeout_ms));
     if (auto failure = Arranged("RunCopyAndWait", source)) return *failure;
     const Result<File> from = Verified(source, expected);
@@ -225,7 +203,7 @@ Status FakePlatform::SaveShortcut(const std::wstring& path, const ShortcutDefini
     Record("SaveShortcut", path);
     if (auto failure = Arranged("SaveShortcut", path)) return *failure;
     if (!HasFolder(Parent(path))) return PlatformError{L"指定されたパスが見つかりません。"};
-    files_[Key(path)] = File{kAttrArchive, Utf8(shortcut.target_path)};
+    files_[Key(path)] = File{kAttrArchive, ToUtf8(shortcut.target_path)};
     shortcuts.push_back(Shortcut{path, shortcut});
     return Done{};
 }

@@ -59,12 +59,12 @@ public:
     bool HasFile(const std::wstring& path) const;
     std::uint32_t Attributes(const std::wstring& path) const;
     std::string Content(const std::wstring& path) const;
-    std::vector<std::string> calls;           // "Op(argument)" in call order, UTF-8
-    std::vector<std::wstring> started;        // command lines given to StartProgram
-    std::vector<std::wstring> started_in;     // and their current folders, in the same order
-    std::vector<std::wstring> waited;         // copies RunCopyAndWait made and started
+    std::vector<std::string> calls;        // "Op(argument)" in call order, UTF-8
+    std::vector<std::wstring> started;     // command lines given to StartProgram
+    std::vector<std::wstring> started_in;  // and their current folders, in the same order
+    std::vector<std::wstring> waited;      // copies RunCopyAndWait made and started
     std::vector<Message> messages;
-    std::vector<Shortcut> shortcuts;          // every successful SaveShortcut, in order
+    std::vector<Shortcut> shortcuts;  // every successful SaveShortcut, in order
 
     // ---- Platform.
     Result<std::wstring> SystemFolder() override;
@@ -109,8 +109,5 @@ private:
     std::set<std::wstring> links_;
     std::vector<Failure> failures_;
 };
-
-// UTF-8 of a wide string, for test output and the call log.
-std::string Utf8(const std::wstring& text);
 
 }  // namespace setup

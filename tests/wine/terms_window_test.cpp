@@ -1,0 +1,145 @@
+// The terms text in the real terms window: every hand-cut line must stay on one visual line of its text box.
+//
+// The window is made as setup.exe makes it (per-monitor DPI aware, not shown) and laid out again for each DPI
+// through WM_DPICHANGED, the path a move to another monitor takes. Each line of the box's own text is measured
+// in the box's own font and compared with the width of the box's formatting rectangle.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/terms_text.h"
+#include "support/utf8.h"
+#include "win32/win32_platform.h"
+#include "windows/agreement/frm_kyodaku.h"
+#include "windows/forms.h"
+
+namespace {
+
+template <class Fn>
+Fn User32(const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// Windows made on this thread while it lives are per-monitor DPI aware, as setup.exe's manifest makes its
+// windows (version 2 where the system has it).
+class PerMonitorAwareThread {
+public:
+    PerMonitorAwareThread() {
+        if (!set_) return;
+        previous_ = set_(reinterpret_cast<HANDLE>(-4));                  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+        if (!previous_) previous_ = set_(reinterpret_cast<HANDLE>(-3));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE
+    }
+    ~PerMonitorAwareThread() {
+        if (previous_) set_(previous_);
+    }
+    PerMonitorAwareThread(const PerMonitorAwareThread&) = delete;
+    PerMonitorAwareThread& operator=(const PerMonitorAwareThread&) = delete;
+
+private:
+    using SetContext = HANDLE(WINAPI*)(HANDLE);
+    const SetContext set_ = User32<SetContext>("SetThreadDpiAwarenessContext");
+    HANDLE previous_ = nullptr;
+};
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+HWND ChildOfClass(HWND parent, const wchar_t* class_name) {
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[32] = {};
+        ::GetClassNameW(child, name, 32);
+        if (_wcsicmp(name, class_name) == 0) return child;
+    }
+    return nullptr;
+}
+
+// Lays the window out for `dpi` as it does when Windows moves it to a monitor of that DPI. The frame it is
+// given is kept as it is: only the controls matter here.
+void LayOutFor(HWND window, int dpi) {
+    RECT frame{};
+    ::GetWindowRect(window, &frame);
+    ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+}
+
+struct TextArea {
+    int width = 0;   // pixels a line may take before the box wraps it
+    int margin = 0;  // room kept free on top of that
+};
+
+// The width of the box's formatting rectangle, less what its scroll bar would take beyond what it takes here.
+// Windows gives a per-monitor aware window the scroll bar of the window's DPI; Wine gives it the bar of the
+// system DPI whatever DPI the window is laid out for, which makes the text area too wide at any other DPI.
+//
+// The margin is one full-width character (the font's em): the IPA gothic here stands in for the ＭＳ Ｐゴシック
+// of a Japanese Windows, whose kana and punctuation are a pixel or so wider or narrower here and there.
+TextArea TextAreaOf(HWND edit, HDC dc, int dpi) {
+    RECT format{};
+    ::SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    RECT window{}, client{};
+    ::GetWindowRect(edit, &window);
+    ::GetClientRect(edit, &client);
+    const int bar = (window.right - window.left) - (client.right - client.left);
+    using MetricsForDpi = int(WINAPI*)(int, UINT);
+    static const auto for_dpi = User32<MetricsForDpi>("GetSystemMetricsForDpi");
+    const int system_bar = for_dpi ? for_dpi(SM_CXVSCROLL, static_cast<UINT>(dpi)) : ::GetSystemMetrics(SM_CXVSCROLL);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc, &metrics);
+    return {static_cast<int>(format.right - format.left) - std::max(0, system_bar - bar),
+            static_cast<int>(metrics.tmHeight - metrics.tmInternalLeading)};
+}
+
+TEST(TermsWindowTest, EveryHandCutLineFitsTheTextBox) {
+    PerMonitorAwareThread aware;
+    setup::Win32Platform platform;  // where a window that cannot be made is reported
+    setup::Forms forms;
+    forms.platform = &platform;
+    setup::FrmKyodaku terms(forms);
+    ASSERT_TRUE(terms.Load().ok());
+    HWND edit = ChildOfClass(terms.hwnd(), L"Edit");
+    ASSERT_NE(edit, nullptr) << "the terms window has no text box";
+    const std::wstring text = WindowText(edit);
+    ASSERT_EQ(text, setup::TermsText()) << "the box does not show the terms text";
+    const std::vector<std::wstring> lines = SplitCrLf(text);
+
+    for (int dpi : {96, 120, 144, 192}) {
+        LayOutFor(terms.hwnd(), dpi);
+        const HFONT font = reinterpret_cast<HFONT>(::SendMessageW(edit, WM_GETFONT, 0, 0));
+        ASSERT_NE(font, nullptr);
+        HDC dc = ::GetDC(edit);
+        const HGDIOBJ old = ::SelectObject(dc, font);
+        const TextArea area = TextAreaOf(edit, dc, dpi);
+        const int limit = area.width - area.margin;
+        int widest = 0;
+        int widest_line = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            SIZE size{};
+            ::GetTextExtentPoint32W(dc, lines[i].c_str(), static_cast<int>(lines[i].size()), &size);
+            if (size.cx > widest) {
+                widest = size.cx;
+                widest_line = static_cast<int>(i + 1);
+            }
+            if (size.cx > limit) {
+                ADD_FAILURE() << "at " << dpi << " dpi line " << i + 1 << " would wrap: " << size.cx << " px, "
+                              << size.cx - limit << " px over the " << limit << " px a line may take (" << area.width
+                              << " px of text area less " << area.margin << " px margin): " << ToUtf8(lines[i]);
+            }
+        }
+        ::SelectObject(dc, old);
+        ::ReleaseDC(edit, dc);
+        std::printf("      %d dpi: text area %d px, margin %d px, widest line %d at %d px (%d px to spare)\n", dpi,
+                    area.width, area.margin, widest_line, widest, limit - widest);
+        // The box's own verdict with the font it has here: no line wrapped a second time.
+        EXPECT_EQ(::SendMessageW(edit, EM_GETLINECOUNT, 0, 0), static_cast<LRESULT>(lines.size()))
+            << "visual lines of the box at " << dpi << " dpi";
+    }
+}
+
+}  // namespace
