@@ -314,6 +314,23 @@ void Setup::ExpectInformation(const ud::MessageBoxInfo& m, const std::wstring& t
     EXPECT_EQ(m.buttons[0].first, IDOK);
 }
 
+void Setup::ExpectStepFailure(HWND menu, HWND progress, const std::wstring& report, int milestone) {
+    HWND bar = ud::FindChild(progress, L"msctls_progress32");
+    ud::MessageBoxInfo m = WaitMessage();
+    EXPECT_EQ(ud::ProgressPos(bar), milestone) << "bar when the report showed";
+    EXPECT_EQ(Show(m.title), Show(kTitle));
+    EXPECT_EQ(Show(m.text.substr(0, report.size())), Show(report)) << Show(m.text);
+    EXPECT_EQ(m.icon, ud::IconKind::Warning);
+    ASSERT_EQ(m.buttons.size(), 1u);
+    EXPECT_EQ(m.buttons[0].first, IDOK);
+    Answer(m, IDOK);
+    m = WaitMessage();
+    ExpectInformation(m, kFailed);
+    Answer(m, IDOK);
+    ExpectBackOnMenu(menu, progress);
+    EXPECT_EQ(ud::ProgressPos(bar), milestone);
+}
+
 void Setup::ExpectBackOnMenu(HWND menu, HWND progress) {
     HWND again = WaitMenu();
     EXPECT_EQ(again, menu) << "the menu is another window";

@@ -133,6 +133,9 @@ protected:
     void ExpectInformation(const ud::MessageBoxInfo& m, const std::wstring& text);
     // After an outcome message: menu visible again, progress window hidden but alive.
     void ExpectBackOnMenu(HWND menu, HWND progress);
+    // A step's error report (warning icon, OK) whose text begins with `report`, then the sequence's failure
+    // message, then the menu again; the bar stands at `milestone` from the report on.
+    void ExpectStepFailure(HWND menu, HWND progress, const std::wstring& report, int milestone);
     // What the package installer left, for a failure message.
     static std::string InstallState();
     // Runs one install from the progress window through the completion message; the menu comes back.

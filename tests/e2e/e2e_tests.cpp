@@ -299,23 +299,8 @@ TEST_F(Setup, ExistingInstallationAnsweredYes) {
 TEST_F(Setup, MissingServiceToolIsReported) {
     HWND menu = nullptr, progress = nullptr;
     ASSERT_TRUE(StartAtProgress(menu, progress, {L"RUDIZE_SAMPLE_SKIP_TOOL=1"}));
-    HWND bar = ud::FindChild(progress, L"msctls_progress32");
     ASSERT_TRUE(ud::ClickButton(progress, kSetup));
-
-    ud::MessageBoxInfo m = WaitMessage();
-    EXPECT_EQ(ud::ProgressPos(bar), 90) << "bar when the report showed";
-    EXPECT_EQ(Show(m.title), Show(kTitle));
-    EXPECT_EQ(Show(m.text.substr(0, kRuvokReportStart.size())), Show(kRuvokReportStart)) << Show(m.text);
-    EXPECT_EQ(m.icon, ud::IconKind::Warning);
-    ASSERT_EQ(m.buttons.size(), 1u);
-    EXPECT_EQ(m.buttons[0].first, IDOK);
-    Answer(m, IDOK);
-
-    m = WaitMessage();
-    ExpectInformation(m, kFailed);
-    Answer(m, IDOK);
-    ExpectBackOnMenu(menu, progress);
-    EXPECT_EQ(ud::ProgressPos(bar), 90);
+    ExpectStepFailure(menu, progress, kRuvokReportStart, 90);
 }
 
 // Clicked before the timer's tick, "ｷｬﾝｾﾙ" stops it: no step runs, and the terms window stays the only one shown.
@@ -438,17 +423,10 @@ TEST_F(PlantedRoot, IsRefusedAndNothingIsWrittenThroughIt) {
     ASSERT_TRUE(ud::ClickButton(progress, kSetup));
 
     // No question about an existing installation: the report, then the failure message.
-    ud::MessageBoxInfo m = WaitMessage();
-    EXPECT_EQ(Show(m.title), Show(kTitle));
-    EXPECT_EQ(Show(m.text),
-              Show(L"エラー  frmRudIze Function SetProgram()\r\n情報   セットアップ先 C:\\DAZov は別の場所を指す"
-                   L"リンク（ジャンクションまたはシンボリック リンク）のため、使用できません。"));
-    EXPECT_EQ(m.icon, ud::IconKind::Warning);
-    Answer(m, IDOK);
-    m = WaitMessage();
-    ExpectInformation(m, kFailed);
-    Answer(m, IDOK);
-    ExpectBackOnMenu(menu, progress);
+    ExpectStepFailure(menu, progress,
+                      L"エラー  frmRudIze Function SetProgram()\r\n情報   セットアップ先 C:\\DAZov は別の場所を指す"
+                      L"リンク（ジャンクションまたはシンボリック リンク）のため、使用できません。",
+                      10);
 
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((target + L"\\*").c_str(), &found);

@@ -225,28 +225,15 @@ TEST_F(Medium, SignedSetupInstalls) {
 
 // The report of a file that does not match its record: the step's location, and the system's description of a
 // corrupt file.
-void ExpectCorruptFileReport(const ud::MessageBoxInfo& m, const std::wstring& location) {
-    EXPECT_EQ(Show(m.title), Show(kTitle));
-    EXPECT_EQ(Show(m.text), Show(L"エラー  " + location + L"\r\n情報   " + SystemText(ERROR_FILE_CORRUPT)));
-    EXPECT_EQ(m.icon, ud::IconKind::Warning);
-    ASSERT_EQ(m.buttons.size(), 1u);
-    EXPECT_EQ(m.buttons[0].first, IDOK);
+std::wstring CorruptFileReport(const std::wstring& location) {
+    return L"エラー  " + location + L"\r\n情報   " + SystemText(ERROR_FILE_CORRUPT);
 }
 
 TEST_F(Medium, ChangedInstallerIsNeverStarted) {
     HWND menu = nullptr, progress = nullptr;
     ASSERT_TRUE(StartAtProgress(menu, progress, {}, TamperedMedium(L"rudize.exe")));
-    HWND bar = ud::FindChild(progress, L"msctls_progress32");
     ASSERT_TRUE(ud::ClickButton(progress, kSetup));
-
-    ud::MessageBoxInfo m = WaitMessage();
-    ExpectCorruptFileReport(m, L"frmRudIze Function SetProgram()");
-    Answer(m, IDOK);
-    m = WaitMessage();
-    ExpectInformation(m, kFailed);
-    Answer(m, IDOK);
-    ExpectBackOnMenu(menu, progress);
-    EXPECT_EQ(ud::ProgressPos(bar), 10);
+    ExpectStepFailure(menu, progress, CorruptFileReport(L"frmRudIze Function SetProgram()"), 10);
     // Nothing of it was run or left: no installer copy, no run of the package installer, no later step.
     EXPECT_FALSE(FileExists(kInstallRoot + L"\\setup.exe"));
     EXPECT_FALSE(FileExists(kInstallRoot + L"\\Info\\rudize.log")) << "the package installer ran";
@@ -258,17 +245,8 @@ TEST_F(Medium, ChangedRegisteredComponentIsNeitherPlacedNorRegistered) {
     // TransLh6.ocx: the fourth component, checked as trapped and registered.
     HWND menu = nullptr, progress = nullptr;
     ASSERT_TRUE(StartAtProgress(menu, progress, {}, TamperedMedium(L"TransLh6.ocx")));
-    HWND bar = ud::FindChild(progress, L"msctls_progress32");
     ASSERT_TRUE(ud::ClickButton(progress, kSetup));
-
-    ud::MessageBoxInfo m = WaitMessage();
-    ExpectCorruptFileReport(m, L"frmRudIze Function SetDllFile()");
-    EXPECT_EQ(ud::ProgressPos(bar), 80);
-    Answer(m, IDOK);
-    m = WaitMessage();
-    ExpectInformation(m, kFailed);
-    Answer(m, IDOK);
-    ExpectBackOnMenu(menu, progress);
+    ExpectStepFailure(menu, progress, CorruptFileReport(L"frmRudIze Function SetDllFile()"), 80);
 
     // The rows before it are in place; it and the rows after it are not; only the files before it are registered.
     const std::wstring sys = Wow64Dir();
