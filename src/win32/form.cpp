@@ -6,7 +6,7 @@
 
 #include "core/error_report.h"
 #include "core/resources.h"
-#include "win32/win32_platform.h"
+#include "win32/errors.h"
 
 namespace setup {
 

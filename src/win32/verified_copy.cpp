@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "win32/errors.h"
 #include "win32/system_library.h"
-#include "win32/win32_platform.h"
 
 namespace setup::win32 {
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/platform.h"
+#include "win32/errors.h"
 
 namespace setup {
 
@@ -42,11 +43,5 @@ public:
 private:
     HWND Owner() const { return owner ? owner() : nullptr; }
 };
-
-// The system's text for a Win32 error code or an HRESULT, without the trailing line break. Never empty:
-// a code the system has no text for is given in hexadecimal.
-std::wstring DescribeError(DWORD code);
-// The failure of the Win32 call that has just failed, described.
-PlatformError LastError();
 
 }  // namespace setup
