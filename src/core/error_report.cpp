@@ -18,18 +18,19 @@ std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view desc
     return text;
 }
 
-Status ShowErrorMessage(Platform& platform, std::wstring_view location, std::wstring_view description) {
+void ShowErrorMessage(Platform& platform, std::wstring_view location, std::wstring_view description) {
     // The answer is always OK and is not looked at.
-    const Result<int> shown =
-        platform.ShowMessage(ErrorMessageText(location, description), kMbWarning, std::wstring(kMessageTitle));
-    if (!shown.ok()) return shown.failure();
-    return Done{};
+    Ignored(platform,
+            platform.ShowMessage(ErrorMessageText(location, description), MessageKind::Warning,
+                                 std::wstring(kMessageTitle)),
+            L"ShowErrorMessage");
 }
 
 void Trap::Report(const std::wstring& description) {
     if (reported_) return;
     reported_ = true;
-    Ignored(ShowErrorMessage(platform_, location_, description));
+    platform_.NoteFailure(location_, description);
+    ShowErrorMessage(platform_, location_, description);
 }
 
 }  // namespace setup

@@ -27,8 +27,9 @@ std::wstring WindowCreationLocation(std::wstring_view window);
 // "エラー  " + location + CR LF + "情報   " + description.
 std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view description);
 
-// Shows the two-line report in a warning box (code 48) with the shared title and waits for OK.
-Status ShowErrorMessage(Platform& platform, std::wstring_view location, std::wstring_view description);
+// Shows the two-line report in a warning box with the shared title and waits for OK. A box that cannot be
+// shown is noted as a failure, and the caller goes on as after OK.
+void ShowErrorMessage(Platform& platform, std::wstring_view location, std::wstring_view description);
 
 // A routine's trapped region. Its operations go through Check: the first failure is reported once under the
 // routine's location, and Check returns false so that the routine leaves the region at once.
@@ -56,11 +57,13 @@ private:
     bool reported_ = false;
 };
 
-// An operation whose failure is skipped and not reported. Returns false when it failed, for the few callers
-// that go on differently.
+// An operation whose failure is skipped and not shown: it is only noted, under `what`. Returns false when it
+// failed, for the few callers that go on differently.
 template <class T>
-bool Ignored(const Result<T>& result) {
-    return result.ok();
+bool Ignored(Platform& platform, const Result<T>& result, std::wstring_view what) {
+    if (result.ok()) return true;
+    platform.NoteFailure(what, result.error());
+    return false;
 }
 
 }  // namespace setup

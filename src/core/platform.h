@@ -1,13 +1,16 @@
 // The narrow interface between the setup logic and the machine it runs on.
 //
-// Everything here is in the program's own terms: paths are std::wstring, numbers are plain integers, and no
-// Windows type appears. The Win32 implementation lives in win32/, the in-memory double used by the
-// native tests in core/fake/.
+// Everything here is in the program's own terms: paths are std::wstring, kinds of message box, answers and
+// shell folders are the program's own enumerations, and no Windows type or number appears. The Win32
+// implementation lives in win32/, the in-memory double used by the native tests in tests/unit/.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "core/sha256.h"
@@ -33,6 +36,10 @@ template <class T>
 class [[nodiscard]] Result {
 public:
     Result(T value) : value_(std::move(value)) {}
+    // A value of a type that becomes a T (an owner of a derived object, say).
+    template <class U, class = std::enable_if_t<std::is_convertible_v<U&&, T> && !std::is_same_v<std::decay_t<U>, T> &&
+                                                !std::is_same_v<std::decay_t<U>, PlatformError>>>
+    Result(U&& value) : value_(std::forward<U>(value)) {}
     Result(PlatformError error) : error_(std::move(error)), failed_(true) {}
 
     bool ok() const { return !failed_; }
@@ -53,17 +60,23 @@ private:
 
 using Status = Result<Done>;
 
-// File attribute bits the setup steps read and change. No other bit is ever touched.
+// File attribute bits the setup steps read and change, as the file service counts them. No other bit is ever
+// touched: the steps add and take away these two and write back everything else as they read it.
 inline constexpr std::uint32_t kAttrReadOnly = 1;
 inline constexpr std::uint32_t kAttrArchive = 32;
 
-// Message-box codes: the button-and-icon values the program passes, and the answers it reads.
-inline constexpr int kMbWarning = 48;      // exclamation icon, OK
-inline constexpr int kMbInformation = 64;  // information icon, OK
-inline constexpr int kMbQuestion = 36;     // question icon, Yes and No, Yes the default
-inline constexpr int kAnswerOk = 1;
-inline constexpr int kAnswerYes = 6;
-inline constexpr int kAnswerNo = 7;
+// The three message boxes the program shows.
+enum class MessageKind {
+    Warning,      // exclamation icon, OK: error reports
+    Information,  // information icon, OK: notices and outcomes
+    Question,     // question icon, Yes and No, Yes the default
+};
+
+// The button that closed a message box.
+enum class Answer { Ok, Yes, No };
+
+// What a started program is known by. 0 means that nothing was started.
+using TaskId = std::uint32_t;
 
 // How a waited-for program ended.
 enum class WaitResult {
@@ -73,9 +86,11 @@ enum class WaitResult {
     Failed,      // started, but the wait itself failed
 };
 
-// The shell-folder identifiers the shortcut step looks up.
-inline constexpr int kFolderDesktop = 0;
-inline constexpr int kFolderPrograms = 2;
+// The shell folders the shortcut step looks up.
+enum class ShellFolderId {
+    Desktop,   // the user's desktop
+    Programs,  // the Programs folder of the user's start menu
+};
 
 // What a shell shortcut (.lnk) holds, written through the shell's own shortcut object.
 struct ShortcutDefinition {
@@ -85,6 +100,20 @@ struct ShortcutDefinition {
     int icon_index = 0;
     std::wstring description;
     std::wstring working_directory;
+};
+
+// A shortcut being made through the shell: its properties set one at a time, then written to a file.
+class ShortcutFile {
+public:
+    virtual ~ShortcutFile() = default;
+    virtual Status SetTargetPath(const std::wstring& path) = 0;
+    // How the target's window opens (1: a normal window).
+    virtual Status SetWindowStyle(int style) = 0;
+    virtual Status SetIconLocation(const std::wstring& path, int index) = 0;
+    virtual Status SetDescription(const std::wstring& text) = 0;
+    virtual Status SetWorkingDirectory(const std::wstring& path) = 0;
+    // Writes the shortcut with the properties set so far, replacing a file of the same name.
+    virtual Status Save(const std::wstring& path) = 0;
 };
 
 class Platform {
@@ -120,8 +149,9 @@ public:
 
     // Starts a command line (quoted program path, then arguments) in a normal window that does not take the
     // focus, with `current_folder` as its current folder (empty: the setup program's own), and returns at
-    // once: done when a process was started, the failure when none was. The started program is not waited for.
-    virtual Status StartProgram(const std::wstring& command_line, const std::wstring& current_folder) = 0;
+    // once with the started program's task id. A start that fails is the failure; a start mechanism that
+    // reports success without starting anything gives 0. The started program is not waited for.
+    virtual Result<TaskId> StartProgram(const std::wstring& command_line, const std::wstring& current_folder) = 0;
     // Copies `source` to `copy`, a file that must not exist yet, checked against `expected` as
     // CopyFileOverwrite checks, as a file that no one but administrators and the system may change. It is held
     // open, shared for reading only, until it has been started: with no arguments, the inherited environment
@@ -134,16 +164,21 @@ public:
 
     // ---- Shell.
 
-    // The path of a shell folder (kFolderDesktop, kFolderPrograms), or nothing when the lookup fails or gives
-    // no path.
-    virtual std::optional<std::wstring> ShellFolder(int folder_id) = 0;
-    // Writes a shortcut file, replacing one of the same name.
-    virtual Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) = 0;
+    // The path of a shell folder, or nothing when the lookup fails or gives no path.
+    virtual std::optional<std::wstring> ShellFolder(ShellFolderId folder) = 0;
+    // A new shortcut object of the shell, with no property set yet.
+    virtual Result<std::unique_ptr<ShortcutFile>> CreateShortcut() = 0;
 
     // ---- User interface.
 
-    // A standard message box, modal for the whole program, with one of the kMb codes; returns the answer.
-    virtual Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) = 0;
+    // A standard message box, modal for the whole program; returns the button that closed it.
+    virtual Result<Answer> ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) = 0;
+
+    // ---- Failures nobody is shown.
+
+    // Every failure the program skips, and every one it reports, ends up here once: `what` names the
+    // operation. The user sees nothing of it (there is no log file); on Windows a debugger does.
+    virtual void NoteFailure(std::wstring_view what, std::wstring_view description) = 0;
 };
 
 }  // namespace setup

@@ -24,7 +24,7 @@ Status ResponsivePlatform::CopyFileOverwrite(const std::wstring& source, const s
 
 Status ResponsivePlatform::DeleteFileForce(const std::wstring& path) { return Answered().DeleteFileForce(path); }
 
-Status ResponsivePlatform::StartProgram(const std::wstring& command_line, const std::wstring& current_folder) {
+Result<TaskId> ResponsivePlatform::StartProgram(const std::wstring& command_line, const std::wstring& current_folder) {
     return Answered().StartProgram(command_line, current_folder);
 }
 
@@ -34,14 +34,18 @@ Result<WaitResult> ResponsivePlatform::RunCopyAndWait(const std::wstring& source
     return Answered().RunCopyAndWait(source, copy, expected, timeout_ms);
 }
 
-std::optional<std::wstring> ResponsivePlatform::ShellFolder(int folder_id) { return Answered().ShellFolder(folder_id); }
-
-Status ResponsivePlatform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
-    return Answered().SaveShortcut(path, shortcut);
+std::optional<std::wstring> ResponsivePlatform::ShellFolder(ShellFolderId folder) {
+    return Answered().ShellFolder(folder);
 }
 
-Result<int> ResponsivePlatform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
-    return machine_.ShowMessage(text, code, title);
+Result<std::unique_ptr<ShortcutFile>> ResponsivePlatform::CreateShortcut() { return Answered().CreateShortcut(); }
+
+Result<Answer> ResponsivePlatform::ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) {
+    return machine_.ShowMessage(text, kind, title);
+}
+
+void ResponsivePlatform::NoteFailure(std::wstring_view what, std::wstring_view description) {
+    machine_.NoteFailure(what, description);
 }
 
 }  // namespace setup

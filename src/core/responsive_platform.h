@@ -4,8 +4,9 @@
 // system: a window that leaves messages unanswered for long is marked as not responding. This platform lets
 // the windows answer what is waiting before each operation that touches the file system, starts a program or
 // calls the shell, then hands the operation on to the machine's platform; the package installer's copy too,
-// whose wait then answers the windows by itself. The two folder lookups take no time, and the message box
-// answers the windows by itself, so those three are handed on directly.
+// whose wait then answers the windows by itself. The two folder lookups take no time, the message box answers
+// the windows by itself, and a noted failure goes nowhere slow, so those are handed on directly. A shortcut
+// object answers nothing between its properties: setting them takes no time.
 #pragma once
 
 #include <functional>
@@ -31,12 +32,13 @@ public:
     Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
                              const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
-    Status StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
+    Result<TaskId> StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
     Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
                                       const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
-    std::optional<std::wstring> ShellFolder(int folder_id) override;
-    Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
-    Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
+    std::optional<std::wstring> ShellFolder(ShellFolderId folder) override;
+    Result<std::unique_ptr<ShortcutFile>> CreateShortcut() override;
+    Result<Answer> ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) override;
+    void NoteFailure(std::wstring_view what, std::wstring_view description) override;
 
 private:
     // The machine's platform, after the windows have answered.

@@ -3,17 +3,19 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <vector>
 
-#include "core/error_report.h"
 #include "core/resources.h"
 #include "win32/errors.h"
+#include "win32/system_library.h"
 
 namespace setup {
 
 namespace {
 
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;  // fixed size, no min/max
-constexpr DWORD kFormExStyle = 0;
+// The dialog manager (IsDialogMessageW in the message loop) moves the focus through the controls.
+constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
 COLORREF ToColorRef(std::uint32_t colour) { return static_cast<COLORREF>(colour); }  // both are 0x00BBGGRR
 
@@ -22,7 +24,7 @@ bool TakesFocus(ControlKind kind) { return kind == ControlKind::Button || kind =
 // The newer DPI calls exist from Windows 10 1607 on; older systems get the system DPI.
 template <class Fn>
 Fn UserProc(const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+    return win32::ProcAddress<Fn>(GetModuleHandleW(L"user32.dll"), name);
 }
 
 RECT FrameForClient(int width, int height, int dpi) {
@@ -79,21 +81,7 @@ int WindowDpi(HWND hwnd) {
 
 }  // namespace
 
-void EndProgram(UINT exit_code) { ExitProcess(exit_code); }
-
-int SessionHold::held_ = 0;
-
-SessionHold::SessionHold(HWND window, const std::wstring& reason)
-    : window_(window), reason_shown_(ShutdownBlockReasonCreate(window, reason.c_str()) != FALSE) {
-    ++held_;
-}
-
-SessionHold::~SessionHold() {
-    --held_;
-    if (reason_shown_) ShutdownBlockReasonDestroy(window_);
-}
-
-Form::Form(const WindowDesign& design, Platform& platform) : design_(design), platform_(platform) {}
+Form::Form(const WindowDesign& design, const FormHost& host) : design_(design), host_(host) {}
 
 Form::~Form() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -105,22 +93,19 @@ Status Form::Load() {
     if (!created.ok()) {
         if (hwnd_) DestroyWindow(hwnd_);
         hwnd_ = nullptr;
-        children_.clear();
         return created;
     }
     Form_Load();
     return Done{};
 }
 
-void Form::Show() {
+Status Form::Show() {
     const Status loaded = Load();
-    if (!loaded.ok()) {
-        Ignored(ShowErrorMessage(platform_, WindowCreationLocation(design_.name), loaded.error()));
-        EndProgram(1);
-    }
+    if (!loaded.ok()) return loaded;
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
     SetActiveWindow(hwnd_);
+    return Done{};
 }
 
 void Form::Hide() {
@@ -134,17 +119,7 @@ void Form::Unload() {
     hwnd_ = nullptr;
 }
 
-void Form::SwitchTo(Form& next) {
-    next.Show();
-    Hide();
-}
-
 bool Form::IsVisible() const { return hwnd_ && IsWindowVisible(hwnd_); }
-
-HWND Form::Child(int id) const {
-    auto it = children_.find(id);
-    return it == children_.end() ? nullptr : it->second;
-}
 
 void Form::SetCaption(const std::wstring& text) { SetWindowTextW(hwnd_, text.c_str()); }
 
@@ -213,7 +188,6 @@ Status Form::Create() {
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id)), instance, nullptr);
         if (!child) return LastError();
         SetWindowTextW(child, text.c_str());  // the name UI automation reads, images included
-        children_[control->id] = child;
         if (control->kind == ControlKind::Image && control->picture) {
             pictures_[control->id].reset(static_cast<HBITMAP>(
                 LoadImageW(instance, MAKEINTRESOURCEW(control->picture), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
@@ -301,39 +275,14 @@ void Form::DrawImage(const DRAWITEMSTRUCT& item) {
     SelectObject(source.get(), old);
 }
 
-// Without a default button, the focused button is the one Enter presses: draw it so.
+// Without a default button, the focused button is the one Enter presses (the dialog manager presses a focused
+// button drawn as the default): draw it so. A dialog's own window procedure would do this; ours is a window.
 void Form::MarkDefault(HWND focused) {
     for (const Control& control : design_.controls) {
         if (control.kind != ControlKind::Button) continue;
         HWND button = Child(control.id);
         const DWORD style = button == focused ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
         SendMessageW(button, BM_SETSTYLE, style | BS_NOTIFY, TRUE);
-    }
-}
-
-bool Form::PreTranslate(const MSG& msg) {
-    if (!hwnd_ || msg.message != WM_KEYDOWN || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
-    switch (msg.wParam) {
-        case VK_TAB: {
-            if (GetKeyState(VK_CONTROL) < 0) return false;
-            const bool back = GetKeyState(VK_SHIFT) < 0;
-            if (HWND next = GetNextDlgTabItem(hwnd_, GetFocus(), back)) SetFocus(next);
-            return true;
-        }
-        case VK_RETURN: {
-            HWND focus = GetFocus();
-            wchar_t class_name[16] = {};
-            GetClassNameW(focus, class_name, 16);
-            if (_wcsicmp(class_name, L"BUTTON") == 0) {
-                SendMessageW(focus, BM_CLICK, 0, 0);
-                return true;
-            }
-            return false;
-        }
-        case VK_ESCAPE:
-            return true;  // no cancel button: Esc does nothing
-        default:
-            return false;
     }
 }
 
@@ -383,11 +332,17 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
                 MarkDefault(child);
             } else if (code == BN_KILLFOCUS) {
                 MarkDefault(nullptr);
-            } else if (code == BN_CLICKED && child) {
+            } else if (code == BN_CLICKED && child && !host_.Busy()) {
                 OnClick(LOWORD(wparam));
             }
             return 0;
         }
+        case WM_NEXTDLGCTL:  // the terms text box passes Tab on to its window this way, as it does in a dialog
+            if (HWND next =
+                    lparam ? reinterpret_cast<HWND>(wparam) : GetNextDlgTabItem(hwnd_, GetFocus(), wparam != 0)) {
+                SetFocus(next);
+            }
+            return 0;
         case WM_ACTIVATE:
             if (LOWORD(wparam) == WA_INACTIVE) {
                 if (HWND focus = GetFocus(); focus && IsChild(hwnd_, focus)) last_focus_ = focus;
@@ -395,16 +350,15 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
                 SetFocus(last_focus_);
             }
             return 0;
-        // While the install sequence runs, no window closes (its close box, Alt+F4, or WM_CLOSE from another
-        // program to a hidden one), and the session is asked to wait.
+        // While the program is busy, no window closes and the session is asked to wait.
         case WM_SYSCOMMAND:
-            if ((wparam & 0xFFF0) == SC_CLOSE && SessionHold::Held()) return 0;
+            if ((wparam & 0xFFF0) == SC_CLOSE && host_.Busy()) return 0;
             break;
         case WM_CLOSE:
-            if (!SessionHold::Held()) Unload();
+            if (!host_.Busy()) Unload();
             return 0;
         case WM_QUERYENDSESSION:
-            return SessionHold::Held() ? FALSE : TRUE;
+            return host_.Busy() ? FALSE : TRUE;
         case WM_DPICHANGED: {  // take the suggested rectangle, then lay the controls out again
             dpi_ = HIWORD(wparam);
             const RECT* suggested = reinterpret_cast<const RECT*>(lparam);

@@ -1,6 +1,5 @@
-// A top-level window of the program built from its design table, with the five window operations the flow
-// relies on: load, show, hide, unload and end; and the hold the program keeps on the session and its windows
-// while the install sequence runs.
+// A top-level window of the program built from its design table, with the window operations the flow relies
+// on: load, show, hide and unload.
 //
 // Every control is a real child window whose text is its caption, so screen readers and UI automation read
 // what the user sees. Positions, sizes and fonts are scaled to the window's DPI and laid out again when it
@@ -12,7 +11,6 @@
 #include <map>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "core/design/layout.h"
 #include "core/platform.h"
@@ -20,28 +18,20 @@
 
 namespace setup {
 
-// Held while the install sequence runs. Windows is asked to wait with log-off and shutdown (showing `reason`
-// where it can), every window of the program answers WM_QUERYENDSESSION with FALSE, and none of them can be
-// closed: a close that came in the middle of a step would end the program there. All this stops with the hold.
-class SessionHold {
+// What a window asks of the program it belongs to. While the program is busy, no window of it closes (its close
+// box, Alt+F4, or WM_CLOSE from another program to a hidden one), none lets the session end, and no button of it
+// acts, however the click comes (a BM_CLICK posted by another program, say).
+class FormHost {
 public:
-    SessionHold(HWND window, const std::wstring& reason);
-    ~SessionHold();
-    SessionHold(const SessionHold&) = delete;
-    SessionHold& operator=(const SessionHold&) = delete;
+    virtual bool Busy() const = 0;
 
-    static bool Held() { return held_ > 0; }
-
-private:
-    HWND window_;
-    bool reason_shown_;
-    static int held_;
+protected:
+    ~FormHost() = default;
 };
 
 class Form {
 public:
-    // Error reports (a window that cannot be created) go through `platform`.
-    Form(const WindowDesign& design, Platform& platform);
+    Form(const WindowDesign& design, const FormHost& host);
     virtual ~Form();
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -49,27 +39,20 @@ public:
     // Creates the window and its controls the first time and runs Form_Load once; later calls do nothing.
     // A window the system cannot create is not loaded (nothing of it is left), and Form_Load does not run.
     Status Load();
-    // Loads if needed, then makes the window visible, modeless and active. A window that cannot be loaded
-    // ends the program, after an error report that says why: an elevated program without a window to show
-    // would otherwise wait, invisible, for ever.
-    void Show();
+    // Loads if needed, then makes the window visible, modeless and active. The failure is that of a window
+    // that cannot be loaded, which is not shown.
+    Status Show();
     // Makes the window invisible; it keeps everything it shows.
     void Hide();
     // Runs Form_Unload, then destroys the window.
     void Unload();
-    // Shows `next`, then hides this window, so that one window is always on screen.
-    void SwitchTo(Form& next);
 
+    const WindowDesign& design() const { return design_; }
     bool IsVisible() const;
     HWND hwnd() const { return hwnd_; }
-    HWND Child(int id) const;
+    HWND Child(int id) const { return GetDlgItem(hwnd_, id); }
     void SetCaption(const std::wstring& text);
     void SetText(int id, const std::wstring& text);
-
-    // Keyboard handling the program's message loop gives each form: Tab and Shift+Tab move the focus in tab
-    // order, Enter presses the focused button, Esc does nothing (no window has a default or cancel button).
-    // Returns true when the message was used.
-    bool PreTranslate(const MSG& msg);
 
 protected:
     virtual void Form_Load() {}
@@ -93,18 +76,16 @@ private:
     void MarkDefault(HWND focused);
 
     const WindowDesign& design_;
-    Platform& platform_;
+    const FormHost& host_;
     std::map<int, win32::UniqueBitmap> pictures_;
     using FontKey = std::tuple<std::wstring, int, bool, bool, int>;  // face, points x 100, bold, italic, dpi
     std::map<FontKey, win32::UniqueFont> fonts_;
     std::map<std::uint32_t, win32::UniqueBrush> brushes_;
     HWND hwnd_ = nullptr;  // destroyed by Unload or ~Form, before what it draws with
+    // The control that had the focus when the window was last left: a window that is not a dialog gets the focus
+    // itself when it is activated again.
     HWND last_focus_ = nullptr;
     int dpi_ = 96;
-    std::map<int, HWND> children_;  // destroyed with the window
 };
-
-// Stops the whole program at once: no further handler of any window runs.
-[[noreturn]] void EndProgram(UINT exit_code = 0);
 
 }  // namespace setup

@@ -5,9 +5,6 @@
 #pragma once
 
 #include <windows.h>
-#include <objbase.h>
-
-#include "win32/system_library.h"
 
 #include <utility>
 
@@ -120,6 +117,7 @@ public:
         return &info_;
     }
     HANDLE process() const noexcept { return info_.hProcess; }
+    DWORD id() const noexcept { return info_.dwProcessId; }
 
     void reset() noexcept {
         if (info_.hProcess) ::CloseHandle(info_.hProcess);
@@ -169,26 +167,6 @@ public:
 
 private:
     T* p_ = nullptr;
-};
-
-// Initialises COM for the current thread for the guard's lifetime. S_FALSE ("already initialised") is a
-// success that needs its matching CoUninitialize too; RPC_E_CHANGED_MODE means COM is usable in the other
-// model and must not be uninitialised by us.
-class ComInitGuard {
-public:
-    explicit ComInitGuard(DWORD model = COINIT_APARTMENTTHREADED) noexcept : hr_(ComInitialize(model)) {}
-    ~ComInitGuard() {
-        if (SUCCEEDED(hr_)) ComUninitialize();
-    }
-    ComInitGuard(const ComInitGuard&) = delete;
-    ComInitGuard& operator=(const ComInitGuard&) = delete;
-
-    HRESULT result() const noexcept { return hr_; }
-    // True when COM can be used on this thread, whoever initialised it.
-    bool usable() const noexcept { return SUCCEEDED(hr_) || hr_ == RPC_E_CHANGED_MODE; }
-
-private:
-    HRESULT hr_;
 };
 
 }  // namespace setup::win32

@@ -1,26 +1,31 @@
 #include "win32/system_library.h"
 
-#include <string>
+#include <vector>
 
 namespace setup::win32 {
+
+std::optional<std::wstring> SystemDirectory() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const UINT length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+        if (length == 0) return std::nullopt;
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1);  // too small: length is the size needed
+    }
+}
 
 namespace {
 
 // By full path: a bare name could be found beside setup.exe first on systems without the newer search flags.
 HMODULE SystemLibrary(const wchar_t* name) {
-    wchar_t folder[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    std::wstring path(folder, length);
-    path += L'\\';
-    path += name;
-    return ::LoadLibraryW(path.c_str());  // stays loaded for the run; Windows counts the references
+    const std::optional<std::wstring> folder = SystemDirectory();
+    if (!folder) return nullptr;
+    return ::LoadLibraryW((*folder + L'\\' + name).c_str());  // stays loaded for the run; Windows counts references
 }
 
 template <class Fn>
 Fn Function(const wchar_t* library, const char* name) {
-    HMODULE module = SystemLibrary(library);
-    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+    return ProcAddress<Fn>(SystemLibrary(library), name);
 }
 
 using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);

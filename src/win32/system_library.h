@@ -6,7 +6,20 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <optional>
+#include <string>
+
 namespace setup::win32 {
+
+// The Windows system folder, without a trailing backslash, or nothing when the system does not say.
+std::optional<std::wstring> SystemDirectory();
+
+// A function of a loaded module by name, as the type it is used as; null when the module lacks it (an
+// older Windows, say).
+template <class Fn>
+Fn ProcAddress(HMODULE module, const char* name) noexcept {
+    return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+}
 
 HRESULT ComInitialize(DWORD model) noexcept;
 void ComUninitialize() noexcept;
@@ -19,5 +32,25 @@ BOOL SecurityDescriptorFromText(const wchar_t* sddl, PSECURITY_DESCRIPTOR* descr
 // Loads both libraries and initialises COM on this thread for the rest of the run, so that the install's
 // first shortcut does not pay for it. Meant for a moment when the program is idle.
 void PreloadShell() noexcept;
+
+// Initialises COM, apartment-threaded, on the current thread for the guard's lifetime. S_FALSE ("already
+// initialised") is a success that needs its matching CoUninitialize too; RPC_E_CHANGED_MODE means COM is usable
+// in the other model and must not be uninitialised by us.
+class ComInitGuard {
+public:
+    ComInitGuard() noexcept : hr_(ComInitialize(COINIT_APARTMENTTHREADED)) {}
+    ~ComInitGuard() {
+        if (SUCCEEDED(hr_)) ComUninitialize();
+    }
+    ComInitGuard(const ComInitGuard&) = delete;
+    ComInitGuard& operator=(const ComInitGuard&) = delete;
+
+    HRESULT result() const noexcept { return hr_; }
+    // True when COM can be used on this thread, whoever initialised it.
+    bool usable() const noexcept { return SUCCEEDED(hr_) || hr_ == RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT hr_;
+};
 
 }  // namespace setup::win32

@@ -15,19 +15,26 @@
 
 namespace setup {
 
-using win32::ComInitGuard;
 using win32::ComPtr;
 using win32::ProcessInformation;
 using win32::UniqueFileHandle;
 
 namespace {
 
+// The file service counts attributes as Windows does: the two bits the steps touch pass through unchanged.
+static_assert(kAttrReadOnly == FILE_ATTRIBUTE_READONLY && kAttrArchive == FILE_ATTRIBUTE_ARCHIVE);
+
 PlatformError HresultError(HRESULT hr) { return PlatformError{DescribeError(static_cast<DWORD>(hr))}; }
 
-// Attribute bits the file system keeps by itself; SetFileAttributesW must not be handed them.
-constexpr DWORD kAttributesNotSettable = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_NORMAL |
-                                         FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_REPARSE_POINT |
-                                         FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED;
+// What SetFileAttributesW may be handed of `attributes`: not the bits the file system keeps by itself, and
+// FILE_ATTRIBUTE_NORMAL for "no bits at all", which is how it must be said.
+DWORD SettableAttributes(DWORD attributes) {
+    constexpr DWORD kKeptByTheFileSystem = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_NORMAL |
+                                           FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_REPARSE_POINT |
+                                           FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED;
+    const DWORD settable = attributes & ~kKeptByTheFileSystem;
+    return settable != 0 ? settable : FILE_ATTRIBUTE_NORMAL;
+}
 
 std::wstring FileNameOf(const std::wstring& path) {
     const auto slash = path.find_last_of(L"\\/");
@@ -37,13 +44,9 @@ std::wstring FileNameOf(const std::wstring& path) {
 }  // namespace
 
 Result<std::wstring> Win32Platform::SystemFolder() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const UINT length = ::GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-        if (length == 0) return LastError();
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        buffer.resize(length + 1);  // too small: length is the size needed
-    }
+    std::optional<std::wstring> folder = win32::SystemDirectory();
+    if (!folder) return LastError();
+    return std::move(*folder);
 }
 
 Result<std::wstring> Win32Platform::ProgramFolder() {
@@ -93,9 +96,7 @@ Result<std::uint32_t> Win32Platform::GetAttributes(const std::wstring& path) {
 }
 
 Status Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
-    DWORD value = attributes & ~kAttributesNotSettable;
-    if (value == 0) value = FILE_ATTRIBUTE_NORMAL;
-    if (!::SetFileAttributesW(path.c_str(), value)) return LastError();
+    if (!::SetFileAttributesW(path.c_str(), SettableAttributes(attributes))) return LastError();
     return Done{};
 }
 
@@ -127,34 +128,36 @@ Status Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::w
             result = LastError();
         } else {
             result = win32::CopyChecked(from.get(), to.get(), *expected);
-            // As CopyFile: the source's time of last writing,
-            if (result.ok()) ::SetFileTime(to.get(), nullptr, nullptr, &info.ftLastWriteTime);
+            // As CopyFile: the source's time of last writing. The copy is right without it.
+            if (result.ok() && !::SetFileTime(to.get(), nullptr, nullptr, &info.ftLastWriteTime)) {
+                NoteLastError(L"SetFileTime " + target);
+            }
         }
     }
     if (result.ok() && !::MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) result = LastError();
     if (!result.ok()) {
-        ::DeleteFileW(temporary);
+        if (!::DeleteFileW(temporary)) NoteLastError(L"DeleteFileW " + std::wstring(temporary));
         return result;
     }
-    // and its attributes, marked for backup.
-    const DWORD attributes = (info.dwFileAttributes & ~kAttributesNotSettable) | FILE_ATTRIBUTE_ARCHIVE;
-    ::SetFileAttributesW(target.c_str(), attributes);
+    // and its attributes, marked for backup. The contents are in place: the step fixes the attributes up after.
+    if (!::SetFileAttributesW(target.c_str(), SettableAttributes(info.dwFileAttributes | FILE_ATTRIBUTE_ARCHIVE))) {
+        NoteLastError(L"SetFileAttributesW " + target);
+    }
     return Done{};
 }
 
 Status Win32Platform::DeleteFileForce(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
-    if (attributes & FILE_ATTRIBUTE_READONLY) {
-        DWORD cleared = attributes & ~(FILE_ATTRIBUTE_READONLY | kAttributesNotSettable);
-        if (cleared == 0) cleared = FILE_ATTRIBUTE_NORMAL;
-        if (!::SetFileAttributesW(path.c_str(), cleared)) return LastError();
+    if ((attributes & FILE_ATTRIBUTE_READONLY) &&
+        !::SetFileAttributesW(path.c_str(), SettableAttributes(attributes & ~FILE_ATTRIBUTE_READONLY))) {
+        return LastError();
     }
     if (!::DeleteFileW(path.c_str())) return LastError();
     return Done{};
 }
 
-Status Win32Platform::StartProgram(const std::wstring& command_line, const std::wstring& current_folder) {
+Result<TaskId> Win32Platform::StartProgram(const std::wstring& command_line, const std::wstring& current_folder) {
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::vector<wchar_t> writable(command_line.begin(), command_line.end());
     writable.push_back(L'\0');
@@ -170,7 +173,7 @@ Status Win32Platform::StartProgram(const std::wstring& command_line, const std::
         return LastError();
     }
     // Started and let go: nobody waits for it, so its handles are closed at once.
-    return Done{};
+    return TaskId{process.id()};
 }
 
 Result<WaitResult> Win32Platform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
@@ -200,46 +203,98 @@ Result<WaitResult> Win32Platform::RunCopyAndWait(const std::wstring& source, con
     }
 }
 
-std::optional<std::wstring> Win32Platform::ShellFolder(int folder_id) {
+std::optional<std::wstring> Win32Platform::ShellFolder(ShellFolderId folder) {
+    const int csidl = folder == ShellFolderId::Desktop ? CSIDL_DESKTOP : CSIDL_PROGRAMS;
     wchar_t buffer[MAX_PATH] = {};
-    const HRESULT hr = win32::ShellFolderPath(Owner(), folder_id, SHGFP_TYPE_CURRENT, buffer);
+    const HRESULT hr = win32::ShellFolderPath(Owner(), csidl, SHGFP_TYPE_CURRENT, buffer);
     if (FAILED(hr) || buffer[0] == L'\0') return std::nullopt;
     return std::wstring(buffer);
 }
 
-Status Win32Platform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
-    ComInitGuard com;
-    if (!com.usable()) return HresultError(com.result());
+namespace {
 
-    ComPtr<IShellLinkW> link;
-    // The identifiers are spelled out here: the uuid library would bring every identifier Windows has.
-    static constexpr CLSID kShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-    HRESULT hr = win32::ComCreateInstance(kShellLink, __uuidof(IShellLinkW), link.put_void());
-    if (SUCCEEDED(hr)) hr = link->SetPath(shortcut.target_path.c_str());
-    if (SUCCEEDED(hr)) hr = link->SetShowCmd(shortcut.window_style);
-    if (SUCCEEDED(hr)) hr = link->SetIconLocation(shortcut.icon_location.c_str(), shortcut.icon_index);
-    if (SUCCEEDED(hr)) hr = link->SetDescription(shortcut.description.c_str());
-    if (SUCCEEDED(hr)) hr = link->SetWorkingDirectory(shortcut.working_directory.c_str());
+// The shell's own shortcut object. COM stays initialised for as long as the object lives, and is the last to go.
+class ShellShortcut : public ShortcutFile {
+public:
+    Status Create() {
+        if (!com_.usable()) return HresultError(com_.result());
+        // The identifiers are spelled out here: the uuid library would bring every identifier Windows has.
+        static constexpr CLSID kShellLink = {
+            0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+        return Checked(win32::ComCreateInstance(kShellLink, __uuidof(IShellLinkW), link_.put_void()));
+    }
 
-    ComPtr<IPersistFile> file;
-    if (SUCCEEDED(hr)) hr = link.query(file);
-    if (SUCCEEDED(hr)) hr = file->Save(path.c_str(), TRUE);
-    if (FAILED(hr)) return HresultError(hr);
-    return Done{};
+    Status SetTargetPath(const std::wstring& path) override { return Checked(link_->SetPath(path.c_str())); }
+    Status SetWindowStyle(int style) override { return Checked(link_->SetShowCmd(style)); }
+    Status SetIconLocation(const std::wstring& path, int index) override {
+        return Checked(link_->SetIconLocation(path.c_str(), index));
+    }
+    Status SetDescription(const std::wstring& text) override { return Checked(link_->SetDescription(text.c_str())); }
+    Status SetWorkingDirectory(const std::wstring& path) override {
+        return Checked(link_->SetWorkingDirectory(path.c_str()));
+    }
+    Status Save(const std::wstring& path) override {
+        ComPtr<IPersistFile> file;
+        HRESULT hr = link_.query(file);
+        if (SUCCEEDED(hr)) hr = file->Save(path.c_str(), TRUE);
+        return Checked(hr);
+    }
+
+private:
+    static Status Checked(HRESULT hr) {
+        if (FAILED(hr)) return HresultError(hr);
+        return Done{};
+    }
+
+    win32::ComInitGuard com_;
+    ComPtr<IShellLinkW> link_;
+};
+
+UINT MessageBoxStyle(MessageKind kind) {
+    switch (kind) {
+        case MessageKind::Warning:
+            return MB_OK | MB_ICONWARNING;
+        case MessageKind::Information:
+            return MB_OK | MB_ICONINFORMATION;
+        case MessageKind::Question:
+            return MB_YESNO | MB_ICONQUESTION;  // Yes is the default, the first button
+    }
+    return MB_OK;
 }
 
-Result<int> Win32Platform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
+}  // namespace
+
+Result<std::unique_ptr<ShortcutFile>> Win32Platform::CreateShortcut() {
+    auto shortcut = std::make_unique<ShellShortcut>();
+    const Status created = shortcut->Create();
+    if (!created.ok()) return created.failure();
+    return shortcut;
+}
+
+Result<Answer> Win32Platform::ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) {
     const HWND owner_window = Owner();
     // Owned by the window on screen, the box is modal for the program. Without an owner (before the menu
     // first shows) it still has to block every window of the program.
-    UINT style = static_cast<UINT>(code);
+    UINT style = MessageBoxStyle(kind);
     if (owner_window == nullptr) style |= MB_TASKMODAL;
     // Only what the user does once the box is there answers it: an Enter typed during the copies would
     // otherwise take the default button of the question, or close an outcome before it is read.
     DiscardUserInput();
-    const int answer = ::MessageBoxW(owner_window, text.c_str(), title.c_str(), style);
-    if (answer == 0) return LastError();
-    return answer;
+    switch (::MessageBoxW(owner_window, text.c_str(), title.c_str(), style)) {
+        case 0:
+            return LastError();
+        case IDYES:
+            return Answer::Yes;
+        case IDOK:
+            return Answer::Ok;
+        default:
+            // Only No is left on these boxes; anything else declines as well rather than going on.
+            return Answer::No;
+    }
+}
+
+void Win32Platform::NoteFailure(std::wstring_view what, std::wstring_view description) {
+    setup::NoteFailure(what, description);
 }
 
 }  // namespace setup

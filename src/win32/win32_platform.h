@@ -31,14 +31,16 @@ public:
                              const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
 
-    Status StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
+    Result<TaskId> StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
     Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
                                       const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
 
-    std::optional<std::wstring> ShellFolder(int folder_id) override;
-    Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
+    std::optional<std::wstring> ShellFolder(ShellFolderId folder) override;
+    Result<std::unique_ptr<ShortcutFile>> CreateShortcut() override;
 
-    Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
+    Result<Answer> ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) override;
+    // To the debugger, through NoteFailure of win32/errors.h.
+    void NoteFailure(std::wstring_view what, std::wstring_view description) override;
 
 private:
     HWND Owner() const { return owner ? owner() : nullptr; }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 

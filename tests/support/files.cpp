@@ -5,6 +5,7 @@
 
 #include "support/utf8.h"
 #include "win32/handles.h"
+#include "win32/system_library.h"
 
 using setup::win32::ComInitGuard;
 using setup::win32::ComPtr;

@@ -28,10 +28,10 @@ TEST(ShowErrorMessage, ShowsTwoLabelledLinesInOneWarningBox) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         FakePlatform fake;
-        EXPECT_TRUE(ShowErrorMessage(fake, c.location, c.description).ok());
+        ShowErrorMessage(fake, c.location, c.description);
         ASSERT_EQ(fake.messages.size(), 1u);
         EXPECT_EQ(U(fake.messages[0].text), U(c.text));
-        EXPECT_EQ(fake.messages[0].code, 48);
+        EXPECT_EQ(fake.messages[0].kind, MessageKind::Warning);
         EXPECT_EQ(U(fake.messages[0].title), U(kExpectedTitle));
     }
 }
@@ -63,6 +63,9 @@ TEST(ErrorModes, ReportThatCannotBeShownStillStopsTheRegionQuietly) {
     EXPECT_TRUE(trap.reported());
     EXPECT_EQ(test::CallsOf(fake, "ShowMessage").size(), 1u);
     EXPECT_TRUE(fake.messages.empty());
+    // Neither the failure nor the box that could not show it goes unrecorded.
+    EXPECT_EQ(fake.noted, (std::vector<std::string>{"frmRudIze DeleteSetupExe(): 使用中です。",
+                                                    "ShowErrorMessage: メッセージを表示できません。"}));
 }
 
 }  // namespace

@@ -8,8 +8,9 @@
 namespace setup {
 
 FakePlatform::FakePlatform() {
-    shell_folders[kFolderDesktop] = L"C:\\Users\\user\\Desktop";
-    shell_folders[kFolderPrograms] = L"C:\\Users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
+    shell_folders[ShellFolderId::Desktop] = L"C:\\Users\\user\\Desktop";
+    shell_folders[ShellFolderId::Programs] =
+        L"C:\\Users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
     AddFolder(L"C:\\");
     AddFolder(L"D:\\");
     AddFolder(L"C:\\WINDOWS");
@@ -58,6 +59,8 @@ void FakePlatform::LockAttributes(const std::wstring& path) { files_.at(Key(path
 void FakePlatform::Fail(const std::string& op, const std::wstring& argument, const std::wstring& description) {
     failures_.push_back(Failure{op, Key(argument), description});
 }
+
+void FakePlatform::StartNothing(const std::wstring& argument) { start_nothing_.push_back(Key(argument)); }
 
 bool FakePlatform::HasFolder(const std::wstring& path) const { return folders_.count(Key(path)) != 0; }
 bool FakePlatform::HasFile(const std::wstring& path) const { return files_.count(Key(path)) != 0; }
@@ -170,12 +173,15 @@ Status FakePlatform::DeleteFileForce(const std::wstring& path) {
     return Done{};
 }
 
-Status FakePlatform::StartProgram(const std::wstring& command_line, const std::wstring& current_folder) {
+Result<TaskId> FakePlatform::StartProgram(const std::wstring& command_line, const std::wstring& current_folder) {
     Record("StartProgram", command_line);
     if (auto failure = Arranged("StartProgram", command_line)) return *failure;
+    for (const std::wstring& nothing : start_nothing_) {
+        if (Key(command_line).find(nothing) != std::wstring::npos) return TaskId{0};
+    }
     started.push_back(command_line);
     started_in.push_back(current_folder);
-    return Done{};
+    return next_task_++;
 }
 
 Result<WaitResult> FakePlatform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
@@ -192,33 +198,88 @@ Result<WaitResult> FakePlatform::RunCopyAndWait(const std::wstring& source, cons
     return wait_result;
 }
 
-std::optional<std::wstring> FakePlatform::ShellFolder(int folder_id) {
-    Record("ShellFolder", std::to_wstring(folder_id));
-    auto it = shell_folders.find(folder_id);
+namespace {
+
+std::wstring FolderName(ShellFolderId folder) { return folder == ShellFolderId::Desktop ? L"Desktop" : L"Programs"; }
+
+}  // namespace
+
+std::optional<std::wstring> FakePlatform::ShellFolder(ShellFolderId folder) {
+    Record("ShellFolder", FolderName(folder));
+    auto it = shell_folders.find(folder);
     if (it == shell_folders.end()) return std::nullopt;
     return it->second;
 }
 
-Status FakePlatform::SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) {
-    Record("SaveShortcut", path);
-    if (auto failure = Arranged("SaveShortcut", path)) return *failure;
-    if (!HasFolder(Parent(path))) return PlatformError{L"指定されたパスが見つかりません。"};
-    files_[Key(path)] = File{kAttrArchive, ToUtf8(shortcut.target_path)};
-    shortcuts.push_back(Shortcut{path, shortcut});
-    return Done{};
+// Each property set is recorded as a call of its own ("SetIconLocation(C:\...)"), and may be made to fail.
+class FakePlatform::FakeShortcut : public ShortcutFile {
+public:
+    explicit FakeShortcut(FakePlatform& machine) : machine_(machine) {}
+
+    Status SetTargetPath(const std::wstring& path) override {
+        return Set("TargetPath", path, [&] { saved_.definition.target_path = path; });
+    }
+    Status SetWindowStyle(int style) override {
+        return Set("WindowStyle", std::to_wstring(style), [&] { saved_.definition.window_style = style; });
+    }
+    Status SetIconLocation(const std::wstring& path, int index) override {
+        return Set("IconLocation", path + L"," + std::to_wstring(index), [&] {
+            saved_.definition.icon_location = path;
+            saved_.definition.icon_index = index;
+        });
+    }
+    Status SetDescription(const std::wstring& text) override {
+        return Set("Description", text, [&] { saved_.definition.description = text; });
+    }
+    Status SetWorkingDirectory(const std::wstring& path) override {
+        return Set("WorkingDirectory", path, [&] { saved_.definition.working_directory = path; });
+    }
+    Status Save(const std::wstring& path) override {
+        machine_.Record("SaveShortcut", path);
+        if (auto failure = machine_.Arranged("SaveShortcut", path)) return *failure;
+        if (!machine_.HasFolder(Parent(path))) return PlatformError{L"指定されたパスが見つかりません。"};
+        machine_.files_[Key(path)] = File{kAttrArchive, ToUtf8(saved_.definition.target_path)};
+        saved_.path = path;
+        machine_.shortcuts.push_back(saved_);
+        return Done{};
+    }
+
+private:
+    template <class Apply>
+    Status Set(const std::string& property, const std::wstring& value, Apply apply) {
+        machine_.Record("Set" + property, value);
+        if (auto failure = machine_.Arranged("Set" + property, value)) return *failure;
+        apply();
+        saved_.properties.push_back(property);
+        return Done{};
+    }
+
+    FakePlatform& machine_;
+    // Nothing set yet: a property that is never set keeps the definition's default.
+    Shortcut saved_{L"", ShortcutDefinition{.window_style = 0}, {}};
+};
+
+Result<std::unique_ptr<ShortcutFile>> FakePlatform::CreateShortcut() {
+    Record("CreateShortcut", L"");
+    if (auto failure = Arranged("CreateShortcut", L"")) return *failure;
+    return std::make_unique<FakeShortcut>(*this);
 }
 
-Result<int> FakePlatform::ShowMessage(const std::wstring& text, int code, const std::wstring& title) {
+Result<Answer> FakePlatform::ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) {
     Record("ShowMessage", text);
     // A box that could not be shown is not in `messages`.
     if (auto failure = Arranged("ShowMessage", text)) return *failure;
-    messages.push_back(Message{text, code, title});
+    messages.push_back(Message{text, kind, title});
     if (!answers.empty()) {
-        int answer = answers.front();
+        const Answer answer = answers.front();
         answers.pop_front();
         return answer;
     }
-    return code == kMbQuestion ? kAnswerYes : kAnswerOk;
+    return kind == MessageKind::Question ? Answer::Yes : Answer::Ok;
+}
+
+void FakePlatform::NoteFailure(std::wstring_view what, std::wstring_view description) {
+    noted.push_back(ToUtf8(std::wstring(what)) + ": " + ToUtf8(std::wstring(description)));
 }
 
 }  // namespace setup

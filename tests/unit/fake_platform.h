@@ -1,8 +1,9 @@
 // An in-memory stand-in for the machine, for the native tests of the install logic.
 //
 // It keeps folders, files and their attributes, records every call in order (command lines included), answers
-// message boxes from a script, and can be told to make a given call fail with a given description. Copies are
-// checked against the digest they are given, as the Windows platform checks them.
+// message boxes from a script, notes every failure it is told of, and can be told to make a given call fail
+// with a given description. Copies are checked against the digest they are given, as the Windows platform
+// checks them.
 #pragma once
 
 #include <cstdint>
@@ -21,12 +22,13 @@ class FakePlatform : public Platform {
 public:
     struct Message {
         std::wstring text;
-        int code;
+        MessageKind kind;
         std::wstring title;
     };
     struct Shortcut {
         std::wstring path;
         ShortcutDefinition definition;
+        std::vector<std::string> properties;  // the properties set before the save, in order ("TargetPath", ...)
     };
 
     // What a refused copy says: without a record, and with a digest that differs.
@@ -38,7 +40,7 @@ public:
     // ---- Arranging the machine.
     std::wstring system_folder = L"C:\\WINDOWS\\system32";
     std::wstring program_folder = L"D:\\Media";
-    std::map<int, std::optional<std::wstring>> shell_folders;
+    std::map<ShellFolderId, std::optional<std::wstring>> shell_folders;
     void AddFolder(const std::wstring& path);
     // A folder that is a link to elsewhere (a junction, say).
     void AddLink(const std::wstring& path);
@@ -47,12 +49,15 @@ public:
     void LockAttributes(const std::wstring& path);
 
     // Makes the named operation fail with `description`. `op` is the method name ("CopyFileOverwrite",
-    // "StartProgram", ...); `argument`, when not empty, restricts it to calls whose first argument contains it.
+    // "StartProgram", "SetIconLocation", ...); `argument`, when not empty, restricts it to calls whose first
+    // argument contains it.
     void Fail(const std::string& op, const std::wstring& argument = L"", const std::wstring& description = L"失敗");
+    // Makes StartProgram of command lines containing `argument` report success with task id 0.
+    void StartNothing(const std::wstring& argument);
     // What RunCopyAndWait reports once the copy is made; Finished by default.
     WaitResult wait_result = WaitResult::Finished;
     // Answers of the next message boxes, in order; when empty every box is answered with OK (Yes for questions).
-    std::deque<int> answers;
+    std::deque<Answer> answers;
 
     // ---- Observing.
     bool HasFolder(const std::wstring& path) const;
@@ -64,7 +69,8 @@ public:
     std::vector<std::wstring> started_in;  // and their current folders, in the same order
     std::vector<std::wstring> waited;      // copies RunCopyAndWait made and started
     std::vector<Message> messages;
-    std::vector<Shortcut> shortcuts;  // every successful SaveShortcut, in order
+    std::vector<Shortcut> shortcuts;  // every successful save of a shortcut, in order
+    std::vector<std::string> noted;   // "what: description" of every failure noted, UTF-8
 
     // ---- Platform.
     Result<std::wstring> SystemFolder() override;
@@ -78,14 +84,16 @@ public:
     Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
                              const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
-    Status StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
+    Result<TaskId> StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
     Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
                                       const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
-    std::optional<std::wstring> ShellFolder(int folder_id) override;
-    Status SaveShortcut(const std::wstring& path, const ShortcutDefinition& shortcut) override;
-    Result<int> ShowMessage(const std::wstring& text, int code, const std::wstring& title) override;
+    std::optional<std::wstring> ShellFolder(ShellFolderId folder) override;
+    Result<std::unique_ptr<ShortcutFile>> CreateShortcut() override;
+    Result<Answer> ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) override;
+    void NoteFailure(std::wstring_view what, std::wstring_view description) override;
 
 private:
+    class FakeShortcut;
     struct File {
         std::uint32_t attributes;
         std::string content;
@@ -108,6 +116,8 @@ private:
     std::set<std::wstring> folders_;
     std::set<std::wstring> links_;
     std::vector<Failure> failures_;
+    std::vector<std::wstring> start_nothing_;
+    TaskId next_task_ = 1000;
 };
 
 }  // namespace setup

@@ -22,8 +22,8 @@ const std::wstring kProgramsLink = kPrograms + L"\\ホルンデ.lnk";
 
 FakePlatform Machine() {
     FakePlatform fake;
-    fake.shell_folders[kFolderDesktop] = kDesktop;
-    fake.shell_folders[kFolderPrograms] = kPrograms;
+    fake.shell_folders[ShellFolderId::Desktop] = kDesktop;
+    fake.shell_folders[ShellFolderId::Programs] = kPrograms;
     fake.AddFolder(kDesktop);
     fake.AddFolder(kPrograms);
     return fake;
@@ -39,7 +39,8 @@ TEST(MakeIcon, MakesTheDesktopShortcutThenTheProgramsOne) {
     FakePlatform fake = Machine();
     EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
 
-    EXPECT_EQ(CallsOf(fake, "ShellFolder"), (std::vector<std::string>{"ShellFolder(0)", "ShellFolder(2)"}));
+    EXPECT_EQ(CallsOf(fake, "ShellFolder"),
+              (std::vector<std::string>{"ShellFolder(Desktop)", "ShellFolder(Programs)"}));
     EXPECT_EQ(SavedPaths(fake), (std::vector<std::string>{U(kDesktopLink), U(kProgramsLink)}));
     for (const FakePlatform::Shortcut& s : fake.shortcuts) {
         SCOPED_TRACE(U(s.path));
@@ -49,6 +50,8 @@ TEST(MakeIcon, MakesTheDesktopShortcutThenTheProgramsOne) {
         EXPECT_EQ(s.definition.icon_index, 0);
         EXPECT_EQ(U(s.definition.description), "ホルンデ");
         EXPECT_EQ(U(s.definition.working_directory), "C:\\DAZov");
+        EXPECT_EQ(s.properties, (std::vector<std::string>{"TargetPath", "WindowStyle", "IconLocation", "Description",
+                                                          "WorkingDirectory"}));
     }
     EXPECT_TRUE(fake.HasFile(kDesktopLink));
     EXPECT_TRUE(fake.HasFile(kProgramsLink));
@@ -81,8 +84,8 @@ TEST(MakeIcon, FolderThatCannotBeLookedUpGetsNoShortcut) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         FakePlatform fake = Machine();
-        fake.shell_folders[kFolderDesktop] = c.desktop;
-        fake.shell_folders[kFolderPrograms] = c.programs;
+        fake.shell_folders[ShellFolderId::Desktop] = c.desktop;
+        fake.shell_folders[ShellFolderId::Programs] = c.programs;
 
         EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
         std::vector<std::string> expected;
@@ -116,6 +119,33 @@ TEST(MakeIcon, ShortcutThatCannotBeSavedIsSkippedSilently) {
         EXPECT_EQ(SavedPaths(fake), expected);
         EXPECT_TRUE(fake.messages.empty());
     }
+}
+
+TEST(MakeIcon, PropertyThatCannotBeSetIsLeftOutOfAShortcutThatIsStillSaved) {
+    FakePlatform fake = Machine();
+    fake.Fail("SetIconLocation", L"", L"アイコンを設定できません。");
+    EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
+
+    EXPECT_EQ(SavedPaths(fake), (std::vector<std::string>{U(kDesktopLink), U(kProgramsLink)}));
+    for (const FakePlatform::Shortcut& s : fake.shortcuts) {
+        SCOPED_TRACE(U(s.path));
+        EXPECT_EQ(s.properties,
+                  (std::vector<std::string>{"TargetPath", "WindowStyle", "Description", "WorkingDirectory"}));
+        EXPECT_EQ(U(s.definition.icon_location), "");
+        EXPECT_EQ(U(s.definition.target_path), "C:\\DAZov\\DAZov.mde");
+    }
+    EXPECT_TRUE(fake.messages.empty());
+    EXPECT_EQ(fake.noted.size(), 2u);
+}
+
+TEST(MakeIcon, ShortcutObjectThatCannotBeMadeSkipsThatFolderOnly) {
+    FakePlatform fake = Machine();
+    fake.Fail("CreateShortcut", L"", L"クラスが登録されていません。");
+    EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
+    EXPECT_EQ(CallsOf(fake, "CreateShortcut").size(), 2u);
+    EXPECT_TRUE(fake.shortcuts.empty());
+    EXPECT_TRUE(CallsOf(fake, "SaveShortcut").empty());
+    EXPECT_TRUE(fake.messages.empty());
 }
 
 }  // namespace

@@ -85,5 +85,14 @@ TEST(ExecuteRuvok, ToolThatCannotBeStartedIsAnErrorReport) {
     EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze ExecuteRuvok()", L"指定されたファイルが見つかりません。"));
 }
 
+TEST(ExecuteRuvok, StartThatGivesNoTaskShowsTheServiceMessage) {
+    FakePlatform fake;
+    fake.StartNothing(L"Ruvok.exe");
+    EXPECT_FALSE(RudIzeSteps(fake, kNoRecords).ExecuteRuvok());
+    ASSERT_TRUE(test::MessageTextsAre(fake, {L"システム監視サービスを実行することができません"}));
+    EXPECT_EQ(fake.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
+}
+
 }  // namespace
 }  // namespace setup

@@ -82,7 +82,7 @@ TEST(InstallSequence, AllStepsSucceedInMilestoneOrder) {
     // clang-format on
     EXPECT_EQ(fake.calls, expected);
     ASSERT_EQ(fake.messages.size(), 1u);
-    EXPECT_EQ(fake.messages[0].code, 64);
+    EXPECT_EQ(fake.messages[0].kind, MessageKind::Information);
     EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
     EXPECT_EQ(view.bar, 100);
 }
@@ -121,7 +121,7 @@ TEST(InstallSequence, StopsAtTheFirstFailingStep) {
         EXPECT_EQ(called, std::vector<std::string>(order.begin(), order.begin() + c.steps_called));
 
         EXPECT_TRUE(test::MessageTextsAre(fake, {kExpectedFailure}));
-        EXPECT_EQ(fake.messages.at(0).code, 64);
+        EXPECT_EQ(fake.messages.at(0).kind, MessageKind::Information);
         EXPECT_EQ(U(fake.messages.at(0).title), U(test::kExpectedTitle));
         // The failure message, then back to the menu; the bar is not touched again.
         const std::vector<std::string> tail(fake.calls.end() - 2, fake.calls.end());

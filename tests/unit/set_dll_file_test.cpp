@@ -166,18 +166,25 @@ TEST(SetDllFile, FailureBeforeTheFirstRowIsTrapped) {
 
 TEST(SetDllFile, RegistrarThatCannotStartStopsAtItsRow) {
     for (int number : kRegisteredRows) {
-        SCOPED_TRACE(testing::Message() << "row " << number << " " << U(Row(number)));
-        FakePlatform fake = Machine();
-        fake.Fail("StartProgram", Row(number), L"ファイルが見つかりません。");
+        for (const bool fails : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "row " << number << " " << U(Row(number))
+                                            << (fails ? ": the start fails" : ": the start gives task id 0"));
+            FakePlatform fake = Machine();
+            if (fails) {
+                fake.Fail("StartProgram", Row(number), L"ファイルが見つかりません。");
+            } else {
+                fake.StartNothing(Row(number));
+            }
 
-        EXPECT_FALSE(RunStep(fake));
-        // The notice names the file as written, and no error report follows it.
-        ASSERT_TRUE(test::MessageTextsAre(fake, {L"必要ファイル（" + Row(number) + L"）を登録できません。"}));
-        EXPECT_EQ(fake.messages[0].code, 64);
-        EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
-        // The row itself was copied; the rows after it are neither copied nor registered.
-        EXPECT_TRUE(fake.HasFile(kSystem + Row(number)));
-        EXPECT_TRUE(LaterRowsUntouched(fake, number));
+            EXPECT_FALSE(RunStep(fake));
+            // The notice names the file as written, and no error report follows it.
+            ASSERT_TRUE(test::MessageTextsAre(fake, {L"必要ファイル（" + Row(number) + L"）を登録できません。"}));
+            EXPECT_EQ(fake.messages[0].kind, MessageKind::Information);
+            EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
+            // The row itself was copied; the rows after it are neither copied nor registered.
+            EXPECT_TRUE(fake.HasFile(kSystem + Row(number)));
+            EXPECT_TRUE(LaterRowsUntouched(fake, number));
+        }
     }
 }
 

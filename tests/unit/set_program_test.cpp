@@ -50,11 +50,11 @@ TEST_F(SetProgramTest, RunsTheCopyInTheInstallRootAndWaitsFiftySeconds) {
 
 TEST_F(SetProgramTest, ExistingRootAskedWithThreeLinesAsAQuestion) {
     fake.AddFolder(L"C:\\DAZov");
-    fake.answers = {kAnswerYes};
+    fake.answers = {Answer::Yes};
     Run();
     ASSERT_FALSE(fake.messages.empty());
     EXPECT_EQ(U(fake.messages[0].text), U(kQuestion));
-    EXPECT_EQ(fake.messages[0].code, 36);
+    EXPECT_EQ(fake.messages[0].kind, MessageKind::Question);
     EXPECT_EQ(U(fake.messages[0].title), U(test::kExpectedTitle));
 }
 
@@ -62,7 +62,7 @@ TEST_F(SetProgramTest, ExistingRootAnswerNoTouchesNothing) {
     fake.AddFolder(L"C:\\DAZov");
     fake.AddFile(L"C:\\DAZov\\DAZov.mde", kAttrArchive, "data");
     fake.AddFile(L"C:\\DAZov\\setup.exe", kAttrArchive | kAttrReadOnly, "old");
-    fake.answers = {kAnswerNo};
+    fake.answers = {Answer::No};
 
     EXPECT_FALSE(Run());
     EXPECT_EQ(fake.calls, (std::vector<std::string>{"IsLink(C:\\DAZov)", "FolderExists(C:\\DAZov)",
@@ -77,7 +77,7 @@ TEST_F(SetProgramTest, ExistingRootAnswerNoTouchesNothing) {
 TEST_F(SetProgramTest, ExistingRootAnswerYesGoesOnAndRemovesNothing) {
     fake.AddFolder(L"C:\\DAZov");
     fake.AddFile(L"C:\\DAZov\\DAZov.mde", kAttrArchive, "data");
-    fake.answers = {kAnswerYes};
+    fake.answers = {Answer::Yes};
 
     EXPECT_TRUE(Run());
     EXPECT_TRUE(CallsOf(fake, "CreateFolder").empty());
@@ -130,7 +130,7 @@ TEST_F(SetProgramTest, OnlyEndingWithinTheLimitCountsAsRun) {
         } else {
             ASSERT_EQ(f.messages.size(), 1u);
             EXPECT_EQ(U(f.messages[0].text), U(kInstallerNotRun));
-            EXPECT_EQ(f.messages[0].code, 64);
+            EXPECT_EQ(f.messages[0].kind, MessageKind::Information);
             EXPECT_EQ(U(f.messages[0].title), U(test::kExpectedTitle));
         }
     }

@@ -99,8 +99,10 @@ TextArea TextAreaOf(HWND edit, HDC dc, int dpi) {
 TEST(TermsWindowTest, EveryHandCutLineFitsTheTextBox) {
     PerMonitorAwareThread aware;
     setup::Win32Platform platform;  // where a window that cannot be made is reported
+    setup::InstallRun run;
     setup::Forms forms;
     forms.platform = &platform;
+    forms.run = &run;
     setup::FrmKyodaku terms(forms);
     ASSERT_TRUE(terms.Load().ok());
     HWND edit = ChildOfClass(terms.hwnd(), L"Edit");

@@ -15,8 +15,10 @@
 #include "win32/form.h"
 #include "win32/handles.h"
 #include "win32/responsiveness.h"
+#include "win32/system_library.h"
 #include "win32/verified_copy.h"
 #include "win32/win32_platform.h"
+#include "windows/install_run.h"
 #include "support/files.h"
 #include "support/utf8.h"
 
@@ -666,17 +668,39 @@ TEST_F(Win32PlatformTest, RunCopyAndWaitKeepsAnsweringMessagesAndDropsUserInput)
 // Shell folders and shortcuts.
 
 TEST_F(Win32PlatformTest, ShellFoldersOfTheShortcutStep) {
-    for (int id : {setup::kFolderDesktop, setup::kFolderPrograms}) {
-        SCOPED_TRACE(id);
-        const auto folder = platform_.ShellFolder(id);
+    struct Case {
+        setup::ShellFolderId id;
+        const wchar_t* ends_with;
+    };
+    for (const Case& c : {Case{setup::ShellFolderId::Desktop, L"\\Desktop"},
+                          Case{setup::ShellFolderId::Programs, L"\\Start Menu\\Programs"}}) {
+        SCOPED_TRACE(ToUtf8(c.ends_with));
+        const auto folder = platform_.ShellFolder(c.id);
         ASSERT_TRUE(folder.has_value());
         EXPECT_TRUE(Ok(platform_.FolderExists(*folder))) << ToUtf8(*folder);
+        const std::wstring end = c.ends_with;
+        EXPECT_TRUE(folder->size() > end.size() && folder->compare(folder->size() - end.size(), end.size(), end) == 0)
+            << ToUtf8(*folder);
     }
-    EXPECT_FALSE(platform_.ShellFolder(0x7f).has_value());
+}
+
+// Every property of `shortcut` set through the platform's shortcut object, then saved to `file`.
+setup::Status SaveShortcut(Win32Platform& platform, const std::wstring& file,
+                           const setup::ShortcutDefinition& shortcut) {
+    const auto created = platform.CreateShortcut();
+    if (!created.ok()) return created.failure();
+    setup::ShortcutFile& link = *created.value();
+    for (const setup::Status& set :
+         {link.SetTargetPath(shortcut.target_path), link.SetWindowStyle(shortcut.window_style),
+          link.SetIconLocation(shortcut.icon_location, shortcut.icon_index), link.SetDescription(shortcut.description),
+          link.SetWorkingDirectory(shortcut.working_directory)}) {
+        if (!set.ok()) return set;
+    }
+    return link.Save(file);
 }
 
 TEST_F(Win32PlatformTest, ShortcutOnTheDesktopReadsBackEveryProperty) {
-    const auto desktop = platform_.ShellFolder(setup::kFolderDesktop);
+    const auto desktop = platform_.ShellFolder(setup::ShellFolderId::Desktop);
     ASSERT_TRUE(desktop.has_value());
     // The application's files stand in a folder of this test.
     ASSERT_TRUE(::CreateDirectoryW(Path(L"DAZov").c_str(), nullptr));
@@ -692,7 +716,7 @@ TEST_F(Win32PlatformTest, ShortcutOnTheDesktopReadsBackEveryProperty) {
     shortcut.working_directory = Path(L"DAZov");
 
     const std::wstring file = *desktop + L"\\ホルンデ.lnk";
-    Ok(platform_.SaveShortcut(file, shortcut));
+    Ok(SaveShortcut(platform_, file, shortcut));
     ASSERT_TRUE(Ok(platform_.FileExists(file))) << ToUtf8(file);
 
     ShortcutProps r = ReadShortcut(file);
@@ -716,7 +740,7 @@ TEST_F(Win32PlatformTest, ShortcutOnTheDesktopReadsBackEveryProperty) {
     // Saving again replaces the file.
     shortcut.window_style = 1;
     shortcut.description = L"二度目";
-    Ok(platform_.SaveShortcut(file, shortcut));
+    Ok(SaveShortcut(platform_, file, shortcut));
     r = ReadShortcut(file);
     EXPECT_EQ(r.showCmd, 1);
     EXPECT_EQ(r.description, L"二度目");
@@ -726,7 +750,7 @@ TEST_F(Win32PlatformTest, ShortcutOnTheDesktopReadsBackEveryProperty) {
 TEST_F(Win32PlatformTest, ShortcutIntoAMissingFolderFails) {
     setup::ShortcutDefinition shortcut;
     shortcut.target_path = Path(L"x.mde");
-    const auto failure = platform_.SaveShortcut(Path(L"no folder\\ホルンデ.lnk"), shortcut);
+    const auto failure = SaveShortcut(platform_, Path(L"no folder\\ホルンデ.lnk"), shortcut);
     ASSERT_FALSE(failure.ok());
     std::printf("      description: %s\n", ToUtf8(failure.error()).c_str());
     EXPECT_FALSE(failure.error().empty());
@@ -759,6 +783,7 @@ struct BoxUser {
     std::wstring text;
     bool ok = false, yes = false, no = false, cancel = false;
     bool yes_is_default = false;
+    HICON icon = nullptr;  // the icon the box shows
     ULONGLONG started = ::GetTickCount64();
     ULONGLONG found_after_ms = 0;
 };
@@ -774,11 +799,14 @@ DWORD WINAPI AnswerBox(void* parameter) {
     }
     user->found = true;
     user->found_after_ms = ::GetTickCount64() - user->started;
-    // The message is the longest text among the box's static controls (the icon's has none).
+    // The message is the longest text among the box's static controls; the icon is the one showing an icon.
     for (HWND child = nullptr; (child = ::FindWindowExW(box, child, L"Static", nullptr)) != nullptr;) {
         wchar_t text[1024] = {};
         ::GetWindowTextW(child, text, 1024);
         if (wcslen(text) > user->text.size()) user->text = text;
+        if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            user->icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+        }
     }
     // A box may keep buttons it does not use as hidden controls.
     auto shown = [box](int id) {
@@ -797,17 +825,21 @@ DWORD WINAPI AnswerBox(void* parameter) {
     return 0;
 }
 
-TEST(ShowMessageTest, ButtonsFollowTheCodeAndTheAnswerComesBack) {
+TEST(ShowMessageTest, ButtonsAndIconFollowTheKindAndTheAnswerComesBack) {
+    using setup::Answer;
+    using setup::MessageKind;
     struct Case {
         const char* label;
-        int code;
+        MessageKind kind;
+        const wchar_t* icon;  // the system's own icon the box shows
         int press;
+        Answer answer;
         bool ok, yes, no;
     } cases[] = {
-        {"warning", setup::kMbWarning, IDOK, true, false, false},
-        {"information", setup::kMbInformation, IDOK, true, false, false},
-        {"question answered no", setup::kMbQuestion, IDNO, false, true, true},
-        {"question answered yes", setup::kMbQuestion, IDYES, false, true, true},
+        {"warning", MessageKind::Warning, IDI_WARNING, IDOK, Answer::Ok, true, false, false},
+        {"information", MessageKind::Information, IDI_INFORMATION, IDOK, Answer::Ok, true, false, false},
+        {"question answered no", MessageKind::Question, IDI_QUESTION, IDNO, Answer::No, false, true, true},
+        {"question answered yes", MessageKind::Question, IDI_QUESTION, IDYES, Answer::Yes, false, true, true},
     };
     Win32Platform platform;
     for (const auto& c : cases) {
@@ -816,12 +848,13 @@ TEST(ShowMessageTest, ButtonsFollowTheCodeAndTheAnswerComesBack) {
         user.title = L"≪ホルンデ≫サンプル版のセットアップ " + FromUtf8(c.label);
         user.press = c.press;
         UniqueHandle thread(::CreateThread(nullptr, 0, AnswerBox, &user, 0, nullptr));
-        const int answer = Ok(platform.ShowMessage(L"エラー  テスト\r\n情報   ", c.code, user.title));
+        const Answer answer = Ok(platform.ShowMessage(L"エラー  テスト\r\n情報   ", c.kind, user.title));
         ::WaitForSingleObject(thread.get(), 10000);
         std::printf("      %s: box on screen after %llu ms, answered after %llu ms\n", c.label, user.found_after_ms,
                     ::GetTickCount64() - user.started);
         ASSERT_TRUE(user.found);
-        EXPECT_EQ(answer, c.press);
+        EXPECT_EQ(answer, c.answer);
+        EXPECT_EQ(user.icon, ::LoadIconW(nullptr, c.icon));
         EXPECT_EQ(user.ok, c.ok);
         EXPECT_EQ(user.yes, c.yes);
         EXPECT_EQ(user.no, c.no);
@@ -858,10 +891,11 @@ TEST(ShowMessageTest, KeysTypedBeforeTheBoxDoNotAnswerIt) {
     user.title = L"≪ホルンデ≫サンプル版のセットアップ 先行入力";
     user.press = IDNO;
     UniqueHandle thread(::CreateThread(nullptr, 0, AnswerBox, &user, 0, nullptr));
-    const int answer = Ok(Win32Platform().ShowMessage(L"セットアップを継続しますか？", setup::kMbQuestion, user.title));
+    const setup::Answer answer =
+        Ok(Win32Platform().ShowMessage(L"セットアップを継続しますか？", setup::MessageKind::Question, user.title));
     ::WaitForSingleObject(thread.get(), 10000);
     EXPECT_TRUE(user.found);
-    EXPECT_EQ(answer, IDNO) << "the Enter typed before the box answered it";
+    EXPECT_EQ(answer, setup::Answer::No) << "the Enter typed before the box answered it";
     ::DestroyWindow(window);
 }
 
@@ -872,26 +906,35 @@ class CountingForm : public setup::Form {
 public:
     using Form::Form;
     int unloads = 0;
+    int clicks = 0;
 
 protected:
     void Form_Unload() override { ++unloads; }
+    void OnClick(int) override { ++clicks; }
 };
 
-TEST(FormTest, SessionHoldRefusesLogOffAndClosingUntilItEnds) {
-    Win32Platform platform;
-    CountingForm form(setup::progress_design::kDesign, platform);
-    form.Show();
+TEST(FormTest, WhileTheInstallRunsNoWindowClosesActsOnAClickOrLetsTheSessionEnd) {
+    setup::InstallRun run;
+    CountingForm form(setup::progress_design::kDesign, run);
+    ASSERT_TRUE(form.Show().ok());
     HWND window = form.hwnd();
     ASSERT_NE(window, nullptr);
+    HWND button = form.Child(setup::progress_design::kOK);
+    ASSERT_NE(button, nullptr);
     EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
     {
-        setup::SessionHold hold(window, L"≪ホルンデ≫サンプル版のセットアップ中です。");
-        EXPECT_TRUE(setup::SessionHold::Held());
+        const setup::InstallRun::Running running(run, window);
+        EXPECT_TRUE(run.Busy());
         EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
         ::SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         ::SendMessageW(window, WM_CLOSE, 0, 0);
         EXPECT_TRUE(::IsWindow(window));
         EXPECT_EQ(form.unloads, 0);
+        // A click from anywhere (another program posting BM_CLICK, say) reaches no handler.
+        ::SendMessageW(button, BM_CLICK, 0, 0);
+        ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(setup::progress_design::kOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(button));
+        EXPECT_EQ(form.clicks, 0);
         if (Applies(WineDifference::NoShutdownBlockReason)) {
             EXPECT_FALSE(::ShutdownBlockReasonCreate(window, L"確認"))
                 << "Wine now keeps a shutdown reason: remove WineDifference::NoShutdownBlockReason";
@@ -902,7 +945,9 @@ TEST(FormTest, SessionHoldRefusesLogOffAndClosingUntilItEnds) {
             EXPECT_STREQ(reason, L"≪ホルンデ≫サンプル版のセットアップ中です。");
         }
     }
-    EXPECT_FALSE(setup::SessionHold::Held());
+    EXPECT_FALSE(run.Busy());
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+    EXPECT_EQ(form.clicks, 1);
     EXPECT_EQ(::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
     ::SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(form.unloads, 1);

@@ -17,10 +17,10 @@
 #include <string>
 
 #include "core/design/agreement_design.h"
-#include "win32/form.h"
+#include "support/utf8.h"
 #include "win32/handles.h"
 #include "win32/win32_platform.h"
-#include "support/utf8.h"
+#include "windows/forms.h"
 
 namespace {
 
@@ -57,9 +57,9 @@ bool WriteRecord(const std::wstring& path) {
 }
 
 // Refuses to be created, as a window the system cannot create.
-class UncreatableForm : public setup::Form {
+class UncreatableForm : public setup::ProgramWindow {
 public:
-    using Form::Form;
+    using ProgramWindow::ProgramWindow;
 
 protected:
     bool OnMessage(UINT message, WPARAM, LPARAM, LRESULT& result) override {
@@ -74,8 +74,12 @@ protected:
 int wmain() {
     if (Env(L"SETUP_HELPER_FORM") == L"uncreatable") {
         setup::Win32Platform platform;
-        UncreatableForm form(setup::agreement_design::kDesign, platform);
-        form.Show();  // ends the program
+        setup::InstallRun run;
+        setup::Forms forms;
+        forms.platform = &platform;
+        forms.run = &run;
+        UncreatableForm form(setup::agreement_design::kDesign, forms);
+        form.ShowOrEnd();  // ends the program
         return 91;
     }
     const std::wstring record = Env(L"SETUP_HELPER_RECORD");

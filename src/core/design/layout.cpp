@@ -5,13 +5,12 @@
 
 namespace setup {
 
-int TwipsToPixels(int twips, int dpi) {
-    const long long scaled = static_cast<long long>(twips) * dpi;
-    return static_cast<int>((scaled + (scaled >= 0 ? kTwipsPerInch / 2 : -kTwipsPerInch / 2)) / kTwipsPerInch);
-}
+namespace {
 
-int PointsToPixels(double points, int dpi) { return static_cast<int>(std::lround(points * dpi / 72.0)); }
+constexpr int kTwipsPerInch = 1440;
 
+// The opaque control a transparent one is drawn over: the nearest one behind it that holds its centre, or
+// null when it lies on the window itself.
 const Control* ControlBehind(const WindowDesign& design, const Control& control) {
     // Rows run front to back: only rows after this one lie behind it.
     bool behind = false;
@@ -29,6 +28,15 @@ const Control* ControlBehind(const WindowDesign& design, const Control& control)
     }
     return nullptr;
 }
+
+}  // namespace
+
+int TwipsToPixels(int twips, int dpi) {
+    const long long scaled = static_cast<long long>(twips) * dpi;
+    return static_cast<int>((scaled + (scaled >= 0 ? kTwipsPerInch / 2 : -kTwipsPerInch / 2)) / kTwipsPerInch);
+}
+
+int PointsToPixels(double points, int dpi) { return static_cast<int>(std::lround(points * dpi / 72.0)); }
 
 std::uint32_t ColourBehind(const WindowDesign& design, const Control& control) {
     const Control* behind = ControlBehind(design, control);

@@ -55,16 +55,10 @@ struct WindowDesign {
     std::span<const Control> controls = {};  // front-most first
 };
 
-inline constexpr int kTwipsPerInch = 1440;
-
 // Twips to pixels at `dpi`, rounded to nearest.
 int TwipsToPixels(int twips, int dpi);
 // A point size to a font height in pixels at `dpi` (positive: the character height), rounded to nearest.
 int PointsToPixels(double points, int dpi);
-
-// The opaque control a transparent one is drawn over: the nearest one behind it that holds its centre, or
-// null when it lies on the window itself.
-const Control* ControlBehind(const WindowDesign& design, const Control& control);
 
 // The colour behind a transparent control: the back colour of the nearest opaque control behind it that holds
 // its centre, or the window's own back colour.

@@ -54,11 +54,11 @@ void NormaliseAttributes(Platform& platform, const std::wstring& target) {
     std::uint32_t attributes = read.value();
     if (attributes & kAttrReadOnly) {
         attributes -= kAttrReadOnly;
-        Ignored(platform.SetAttributes(target, attributes));
+        Ignored(platform, platform.SetAttributes(target, attributes), L"SetAttributes");
     }
     if (!(attributes & kAttrArchive)) {
         attributes += kAttrArchive;
-        Ignored(platform.SetAttributes(target, attributes));
+        Ignored(platform, platform.SetAttributes(target, attributes), L"SetAttributes");
     }
 }
 
@@ -84,13 +84,20 @@ bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const C
 
     // From here on nothing is reported: any other failed copy (source missing, target protected) leaves
     // whatever file is in the system folder, and that one is normalised and registered.
+    Ignored(platform, copied, L"CopyFileOverwrite");
     NormaliseAttributes(platform, target);
     if (!row.registered) return true;
 
-    // The registrar is not waited for: its outcome is never looked at, and "/s" keeps it silent.
-    if (Ignored(platform.StartProgram(RegistrarCommandLine(folders.system, row.name), folders.system))) return true;
+    // The registrar is not waited for: its outcome is never looked at, and "/s" keeps it silent. A start that
+    // fails and one that starts nothing are the same to the row.
+    const Result<TaskId> registrar =
+        platform.StartProgram(RegistrarCommandLine(folders.system, row.name), folders.system);
+    if (Ignored(platform, registrar, L"StartProgram registrar") && registrar.value() != 0) return true;
     // Still in the row's ignored part: a box that cannot be shown is skipped, and the row still fails.
-    Ignored(platform.ShowMessage(RegistrationFailedText(row.name), kMbInformation, std::wstring(kMessageTitle)));
+    Ignored(
+        platform,
+        platform.ShowMessage(RegistrationFailedText(row.name), MessageKind::Information, std::wstring(kMessageTitle)),
+        L"registration message");
     return false;
 }
 

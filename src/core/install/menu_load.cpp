@@ -1,15 +1,12 @@
 #include "core/install/menu_load.h"
 
-#include "core/constants.h"
 #include "core/error_report.h"
 #include "core/install/components.h"
 
 namespace setup {
 
-void MenuFormLoad(Platform& platform, const PayloadRecords& records,
-                  const std::function<Status(const std::wstring&)>& set_caption) {
+void MenuFormLoad(Platform& platform, const PayloadRecords& records) {
     Trap trap(platform, kLocMenuLoad);
-    if (!trap.Check(set_caption(MenuCaption()))) return;
     const Result<ComponentFolders> folders = ReadComponentFolders(platform);
     if (!trap.Check(folders)) return;
     // A failed registrar start only shows its message here: the menu opens all the same.

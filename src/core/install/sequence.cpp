@@ -21,7 +21,7 @@ bool RunToCompletion(ProgressView& view, InstallSteps& steps, Platform& platform
         if (!(steps.*milestone.step)()) return false;
     }
     view.SetProgress(kProgressComplete);
-    return trap.Check(platform.ShowMessage(CompletionText(), kMbInformation, std::wstring(kMessageTitle)));
+    return trap.Check(platform.ShowMessage(CompletionText(), MessageKind::Information, std::wstring(kMessageTitle)));
 }
 
 }  // namespace
@@ -31,7 +31,8 @@ void RunInstallSequence(ProgressView& view, InstallSteps& steps, Platform& platf
     Trap trap(platform, kLocSequence);
     if (!RunToCompletion(view, steps, platform, trap)) {
         if (trap.reported()) view.SetProgress(0);
-        Ignored(platform.ShowMessage(FailureText(), kMbInformation, std::wstring(kMessageTitle)));
+        Ignored(platform, platform.ShowMessage(FailureText(), MessageKind::Information, std::wstring(kMessageTitle)),
+                L"failure message");
     }
     view.ReturnToMenu();
 }

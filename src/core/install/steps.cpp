@@ -18,6 +18,12 @@ std::wstring Join(std::initializer_list<std::wstring_view> parts) {
 
 }  // namespace
 
+std::wstring InstallerCopyPath() { return Join({kInstallRoot, L"\\setup.exe"}); }
+
+std::wstring ServiceToolCommand() { return Join({L"\"", kInstallRoot, L"\\Info\\Ruvok.exe\" /i"}); }
+
+std::wstring ServiceToolNotRunText() { return L"システム監視サービスを実行することができません"; }
+
 std::wstring ExistingInstallationQuestion() {
     return Join({L"既に", kProductName, L"がセットアップされています。\r\n", L"セットアップを継続すると、既存の",
                  kProductName, L"と入力したデータは全て削除されます。\r\n", L"セットアップを継続しますか？"});
@@ -36,7 +42,7 @@ ShortcutDefinition ApplicationShortcut() {
     ShortcutDefinition shortcut;
     shortcut.target_path = Join({kInstallRoot, L"\\", L"DAZov.mde"});
     shortcut.window_style = 1;
-    shortcut.icon_location = Join({L"C:\\DAZov\\Work", L"\\", L"ZEL.ico"});
+    shortcut.icon_location = Join({kInstallRoot, L"\\Work", L"\\", L"ZEL.ico"});
     shortcut.icon_index = 0;
     shortcut.description = std::wstring(kShortProductName);
     shortcut.working_directory = std::wstring(kInstallRoot);
@@ -62,8 +68,9 @@ bool RudIzeSteps::SetProgram() {
     if (!trap.Check(installed)) return false;
     if (installed.value()) {
         // Going on keeps everything in the existing folder; the package installer decides what it replaces.
-        const Result<int> answer = platform_.ShowMessage(ExistingInstallationQuestion(), kMbQuestion, kTitle);
-        if (!trap.Check(answer) || answer.value() == kAnswerNo) return false;
+        const Result<Answer> answer =
+            platform_.ShowMessage(ExistingInstallationQuestion(), MessageKind::Question, kTitle);
+        if (!trap.Check(answer) || answer.value() != Answer::Yes) return false;
     } else if (!trap.Check(platform_.CreateFolder(root))) {
         return false;
     }
@@ -71,7 +78,7 @@ bool RudIzeSteps::SetProgram() {
     if (!trap.Check(folder)) return false;
     const std::wstring source =
         WithTrailingBackslash(folder.value()) + std::wstring(kSourceFolder) + std::wstring(kPackageInstaller);
-    const std::wstring copy{kInstallerCopy};
+    const std::wstring copy = InstallerCopyPath();
     // A copy left by an earlier run (read-only, perhaps) makes room for the new one, which is always a new file.
     const Result<bool> left_over = platform_.FileExists(copy);
     if (!trap.Check(left_over)) return false;
@@ -84,7 +91,7 @@ bool RudIzeSteps::SetProgram() {
         platform_.RunCopyAndWait(source, copy, records_.Find(kPackageInstaller), kInstallerWaitMs);
     if (!trap.Check(run)) return false;
     if (run.value() != WaitResult::Finished) {
-        trap.Check(platform_.ShowMessage(InstallerNotRunText(), kMbInformation, kTitle));
+        trap.Check(platform_.ShowMessage(InstallerNotRunText(), MessageKind::Information, kTitle));
         return false;
     }
     return true;
@@ -102,27 +109,43 @@ bool RudIzeSteps::SetDllFile() {
 }
 
 bool RudIzeSteps::MakeIcon() {
-    // Nothing here stops the installation: a shortcut that cannot be made is skipped.
-    // A folder that cannot be looked up gets no shortcut at all, rather than one at the root of the drive.
-    for (int folder_id : {kFolderDesktop, kFolderPrograms}) {
+    // Nothing here stops the installation or is shown: whatever fails is skipped, and the rest goes on. A
+    // property that cannot be set is left out of a shortcut that is still saved. A folder that cannot be looked
+    // up gets no shortcut at all, rather than one at the root of the drive.
+    const ShortcutDefinition definition = ApplicationShortcut();
+    for (ShellFolderId folder_id : {ShellFolderId::Desktop, ShellFolderId::Programs}) {
         const std::optional<std::wstring> folder = platform_.ShellFolder(folder_id);
         if (!folder || folder->empty()) continue;
-        Ignored(platform_.SaveShortcut(ShortcutFileName(*folder), ApplicationShortcut()));
+        const Result<std::unique_ptr<ShortcutFile>> created = platform_.CreateShortcut();
+        if (!Ignored(platform_, created, L"CreateShortcut")) continue;
+        ShortcutFile& shortcut = *created.value();
+        Ignored(platform_, shortcut.SetTargetPath(definition.target_path), L"Shortcut TargetPath");
+        Ignored(platform_, shortcut.SetWindowStyle(definition.window_style), L"Shortcut WindowStyle");
+        Ignored(platform_, shortcut.SetIconLocation(definition.icon_location, definition.icon_index),
+                L"Shortcut IconLocation");
+        Ignored(platform_, shortcut.SetDescription(definition.description), L"Shortcut Description");
+        Ignored(platform_, shortcut.SetWorkingDirectory(definition.working_directory), L"Shortcut WorkingDirectory");
+        Ignored(platform_, shortcut.Save(ShortcutFileName(*folder)), L"Shortcut Save");
     }
     return true;
 }
 
 bool RudIzeSteps::ExecuteRuvok() {
     Trap trap(platform_, kLocExecuteRuvok);
-    // Either the tool is started, or the start fails and is reported with the system's reason: a started
-    // process always has an id, so there is no start that yields none.
-    // In the setup program's current folder, as the tool has always been started.
-    return trap.Check(platform_.StartProgram(std::wstring(kServiceToolCommand), L""));
+    // In the setup program's current folder, as the tool has always been started. A start that fails is
+    // reported with the system's reason; one that reports success without a task has a message of its own.
+    const Result<TaskId> started = platform_.StartProgram(ServiceToolCommand(), L"");
+    if (!trap.Check(started)) return false;
+    if (started.value() == 0) {
+        trap.Check(platform_.ShowMessage(ServiceToolNotRunText(), MessageKind::Information, kTitle));
+        return false;
+    }
+    return true;
 }
 
 bool RudIzeSteps::DeleteSetupExe() {
     Trap trap(platform_, kLocDeleteSetupExe);
-    const std::wstring copy{kInstallerCopy};
+    const std::wstring copy = InstallerCopyPath();
     const Result<bool> present = platform_.FileExists(copy);
     if (!trap.Check(present)) return false;
     // Already gone (the second call, normally) is success.

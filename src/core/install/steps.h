@@ -21,16 +21,21 @@ public:
     virtual bool DeleteSetupExe() = 0;
 };
 
-// Where the package installer is copied to and run from; removed again by DeleteSetupExe.
-inline constexpr std::wstring_view kInstallerCopy = L"C:\\DAZov\\setup.exe";
 inline constexpr std::wstring_view kPackageInstaller = L"rudize.exe";
 // A package installer that has not ended after this long counts as not run; it is left running.
 inline constexpr std::uint32_t kInstallerWaitMs = 50000;
-// The service tool the package installer leaves in the install tree, started with "/i" and not waited for.
-inline constexpr std::wstring_view kServiceToolCommand = L"\"C:\\DAZov\\Info\\Ruvok.exe\" /i";
+
+// Where the package installer is copied to and run from: the install root + "\setup.exe". Removed again by
+// DeleteSetupExe.
+std::wstring InstallerCopyPath();
+// The service tool the package installer leaves in the install tree (the install root + "\Info\Ruvok.exe"),
+// quoted, with "/i"; started and not waited for.
+std::wstring ServiceToolCommand();
 
 std::wstring ExistingInstallationQuestion();
 std::wstring InstallerNotRunText();
+// Shown when the service tool's start reports that nothing was started.
+std::wstring ServiceToolNotRunText();
 // The description of the report when the install root is a link to elsewhere.
 std::wstring InstallRootIsLinkText();
 // The definition both shortcuts carry.

@@ -8,7 +8,7 @@ namespace setup {
 
 using namespace agreement_design;
 
-FrmKyodaku::FrmKyodaku(Forms& forms) : Form(kDesign, *forms.platform), forms_(forms) {}
+FrmKyodaku::FrmKyodaku(Forms& forms) : ProgramWindow(kDesign, forms) {}
 
 void FrmKyodaku::Form_Load() {
     SetCaption(MenuCaption());
@@ -16,8 +16,6 @@ void FrmKyodaku::Form_Load() {
     // Built once: the window keeps its text, scroll position and selection while it is hidden.
     SetText(kTerms, TermsText());
 }
-
-void FrmKyodaku::Form_Unload() { EndProgram(); }
 
 void FrmKyodaku::OnClick(int id) {
     if (id == kAgree) cmd次へ_Click();

@@ -2,24 +2,20 @@
 #pragma once
 
 #include "windows/forms.h"
-#include "win32/form.h"
 
 namespace setup {
 
-class FrmKyodaku : public Form {
+class FrmKyodaku : public ProgramWindow {
 public:
     explicit FrmKyodaku(Forms& forms);
 
 protected:
     void Form_Load() override;
-    void Form_Unload() override;
     void OnClick(int id) override;
 
 private:
     void cmd次へ_Click();
     void cmd戻る_Click();
-
-    Forms& forms_;
 };
 
 }  // namespace setup

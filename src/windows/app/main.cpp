@@ -21,8 +21,8 @@ namespace {
 // loader update; the program still runs there.
 void RestrictDllSearch() {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    const auto set_default = setup::win32::ProcAddress<SetDefaultDllDirectoriesFn>(GetModuleHandleW(L"kernel32.dll"),
+                                                                                   "SetDefaultDllDirectories");
     if (set_default) set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");  // and never the current folder
 }
@@ -42,8 +42,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // the common controls are not among the DLLs Windows always takes from the system folder.
     if (HMODULE common_controls = LoadLibraryW(L"comctl32.dll")) {
         using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-        const auto init =
-            reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(common_controls, "InitCommonControlsEx")));
+        const auto init = setup::win32::ProcAddress<InitFn>(common_controls, "InitCommonControlsEx");
         const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
         if (init) init(&controls);
     }
@@ -53,9 +52,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     setup::ResponsivePlatform responsive(platform, setup::AnswerPending);
     // Every file copied from the medium is checked against these.
     const setup::PayloadRecords records(setup::EmbeddedPayloadTable());
+    setup::InstallRun run;
     setup::Forms forms;
     forms.platform = &responsive;
     forms.records = &records;
+    forms.run = &run;
     setup::FrmMain menu(forms);
     setup::FrmKyodaku terms(forms);
     setup::FrmRudIze progress(forms);
@@ -74,15 +75,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     // Loading runs the caption, then the progress-bar control placed and registered. A menu that cannot be
     // created ends the program with a report.
-    menu.Show();
+    menu.ShowOrEnd();
     // Timer messages come after painting: once the menu is on screen, load what the shortcut step will need
     // (the shell's shortcut object is an apartment-threaded COM object used from this, the only thread).
     SetTimer(nullptr, 0, 1, PreloadWhenIdle);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // No window has a cancel button, so Esc does nothing (the terms text box would close its window).
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) continue;
+        // Tab and Shift+Tab go round a window's controls in tab order, Enter presses the focused button.
         bool used = false;
-        for (setup::Form* form : all) used = used || form->PreTranslate(msg);
+        for (setup::Form* form : all) used = used || (form->hwnd() && IsDialogMessageW(form->hwnd(), &msg));
         if (used) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);

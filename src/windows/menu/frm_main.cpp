@@ -1,5 +1,6 @@
 #include "windows/menu/frm_main.h"
 
+#include "core/constants.h"
 #include "core/design/menu_design.h"
 #include "core/install/menu_load.h"
 
@@ -7,16 +8,12 @@ namespace setup {
 
 using namespace menu_design;
 
-FrmMain::FrmMain(Forms& forms) : Form(kDesign, *forms.platform), forms_(forms) {}
+FrmMain::FrmMain(Forms& forms) : ProgramWindow(kDesign, forms) {}
 
 void FrmMain::Form_Load() {
-    MenuFormLoad(*forms_.platform, *forms_.records, [this](const std::wstring& caption) -> Status {
-        SetCaption(caption);
-        return Done{};
-    });
+    SetCaption(MenuCaption());
+    MenuFormLoad(*forms_.platform, *forms_.records);
 }
-
-void FrmMain::Form_Unload() { EndProgram(); }
 
 void FrmMain::OnClick(int id) {
     if (id == kInstall) cmdインストール_Click();

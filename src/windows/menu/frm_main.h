@@ -2,24 +2,20 @@
 #pragma once
 
 #include "windows/forms.h"
-#include "win32/form.h"
 
 namespace setup {
 
-class FrmMain : public Form {
+class FrmMain : public ProgramWindow {
 public:
     explicit FrmMain(Forms& forms);
 
 protected:
     void Form_Load() override;
-    void Form_Unload() override;
     void OnClick(int id) override;
 
 private:
     void cmdインストール_Click();
     void cmd終了_Click();
-
-    Forms& forms_;
 };
 
 }  // namespace setup

@@ -16,22 +16,17 @@ constexpr UINT kTimer1IntervalMs = 100;
 
 }  // namespace
 
-FrmRudIze::FrmRudIze(Forms& forms)
-    : Form(kDesign, *forms.platform), forms_(forms), steps_(*forms.platform, *forms.records) {}
+FrmRudIze::FrmRudIze(Forms& forms) : ProgramWindow(kDesign, forms), steps_(*forms.platform, *forms.records) {}
 
 void FrmRudIze::Form_Load() {
     SetCaption(MenuCaption());
     SetText(kTitle, L"○" + std::wstring(kProductName) + L"をセットアップします。");
     SetText(kDestination, std::wstring(kInstallRoot));
-    SendMessageW(Child(kProgressBar1), PBM_SETRANGE32, 0, 100);
+    // The bar is made with its range of 0 to 100; it starts at 0. The timer is not armed until the click.
     SendMessageW(Child(kProgressBar1), PBM_SETPOS, 0, 0);
-    KillTimer(hwnd(), kTimer1);
 }
 
-void FrmRudIze::Form_Unload() { EndProgram(); }
-
 void FrmRudIze::OnClick(int id) {
-    if (running_) return;  // the sequence holds the window; no button acts until it is over
     if (id == kOK) cmdOK_Click();
     if (id == kCancel) cmdキャンセル_Click();
 }
@@ -50,18 +45,15 @@ void FrmRudIze::cmdキャンセル_Click() {
 }
 
 void FrmRudIze::Timer1_Timer() {
-    running_ = true;
-    {
-        // Until the menu is back, the session waits and no window of the program closes.
-        SessionHold hold(hwnd(), std::wstring(kSetupRunningReason));
-        RunInstallSequence(*this, steps_, *forms_.platform);
-    }
-    running_ = false;
+    // Until the menu is back, the session waits, and no window of the program closes or acts on a click.
+    const InstallRun::Running running(*forms_.run, hwnd());
+    RunInstallSequence(*this, steps_, *forms_.platform);
 }
 
 bool FrmRudIze::OnMessage(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
     if (message == WM_TIMER && wparam == kTimer1) {
-        if (!running_) Timer1_Timer();
+        // A tick already waiting when the sequence turned the timer off does not start it a second time.
+        if (!forms_.run->Busy()) Timer1_Timer();
         result = 0;
         return true;
     }

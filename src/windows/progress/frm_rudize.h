@@ -2,20 +2,18 @@
 // install sequence from a timer tick.
 #pragma once
 
-#include "windows/forms.h"
 #include "core/install/sequence.h"
 #include "core/install/steps.h"
-#include "win32/form.h"
+#include "windows/forms.h"
 
 namespace setup {
 
-class FrmRudIze : public Form, private ProgressView {
+class FrmRudIze : public ProgramWindow, private ProgressView {
 public:
     explicit FrmRudIze(Forms& forms);
 
 protected:
     void Form_Load() override;
-    void Form_Unload() override;
     void OnClick(int id) override;
     bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
@@ -29,9 +27,7 @@ private:
     void SetProgress(int value) override;
     void ReturnToMenu() override;
 
-    Forms& forms_;
     RudIzeSteps steps_;
-    bool running_ = false;
 };
 
 }  // namespace setup
