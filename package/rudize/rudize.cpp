@@ -7,6 +7,8 @@
 //   RUDIZE_SAMPLE_DELAY_MS      sleep this long before doing anything
 //   RUDIZE_SAMPLE_EXIT_CODE     exit with this code once the work is done
 //   RUDIZE_SAMPLE_SKIP_TOOL=1   leave Info\Ruvok.exe out
+//   RUDIZE_SAMPLE_LOAD=NAME     first load the library NAME by its bare name, as installers load the system
+//                               libraries they use
 // Each run appends to C:\DAZov\Info\rudize.log its command line, current folder and own path (TAB
 // separated), so a test can see how the setup program started it.
 
@@ -104,6 +106,8 @@ bool Install() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    std::wstring library;
+    if (Env(L"RUDIZE_SAMPLE_LOAD", library)) LoadLibraryW(library.c_str());  // kept loaded until the end
     unsigned long delay = 0;
     if (EnvNumber(L"RUDIZE_SAMPLE_DELAY_MS", delay) && delay > 0) Sleep(static_cast<DWORD>(delay));
 

@@ -24,6 +24,8 @@ struct PlatformError {
     // A file refused because it is not what the signed medium recorded: its digest differs from the record
     // in setup.exe, or it has none.
     bool unverified = false;
+    // A folder refused because it leads elsewhere: a junction, a symbolic link or another reparse point.
+    bool link = false;
 };
 
 // The value of an operation that gives nothing back but may fail.
@@ -49,8 +51,12 @@ public:
     const std::wstring& error() const { return error_.description; }
     // True when the failure is a file refused as not what the signed medium recorded.
     bool unverified() const { return failed_ && error_.unverified; }
+    // True when the failure is a folder refused as a link to elsewhere.
+    bool link() const { return failed_ && error_.link; }
     // The failure, to hand on as the caller's own.
     PlatformError failure() const { return error_; }
+    // The value, moved out (an owner of an object, say). Only meaningful when ok().
+    T take() { return std::move(value_); }
 
 private:
     T value_{};
@@ -116,6 +122,26 @@ public:
     virtual Status Save(const std::wstring& path) = 0;
 };
 
+// A folder held by the setup program (Platform::LockFolder). While the lock lives, the folder cannot be renamed,
+// deleted or replaced, and only administrators and the system may change anything in it (users may read and
+// run what is there): so nothing that runs elevated from it can be swapped meanwhile. Release, or the end of the
+// lock, gives the folder back the access it had before.
+class FolderLock {
+public:
+    virtual ~FolderLock() = default;
+    virtual Status Release() = 0;
+};
+
+// A file of the medium read and checked, waiting beside its destination (Platform::StageCopy). Put in place, it
+// replaces the destination; a staged copy never put in place is thrown away with the object.
+class StagedCopy {
+public:
+    virtual ~StagedCopy() = default;
+    // Replaces the destination with the checked copy, keeping the source's attributes, marked for backup. A
+    // read-only destination is not replaced, as CopyFile does not replace one.
+    virtual Status PutInPlace() = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -127,21 +153,20 @@ public:
     // The folder of the running setup program: no trailing backslash except at a drive root ("D:\").
     virtual Result<std::wstring> ProgramFolder() = 0;
     virtual Result<bool> FolderExists(const std::wstring& path) = 0;
-    // True when `path` leads elsewhere: a junction, a symbolic link or any other reparse point. False when
-    // nothing is there.
-    virtual Result<bool> IsLink(const std::wstring& path) = 0;
+    // Takes hold of the folder `path` for as long as the lock lives (see FolderLock). A folder that leads
+    // elsewhere (a junction, a symbolic link) is refused, as a failure marked as a link, and is not touched.
+    virtual Result<std::unique_ptr<FolderLock>> LockFolder(const std::wstring& path) = 0;
     // Creates one folder; its parent must exist.
     virtual Status CreateFolder(const std::wstring& path) = 0;
     virtual Result<bool> FileExists(const std::wstring& path) = 0;
     virtual Result<std::uint32_t> GetAttributes(const std::wstring& path) = 0;
     virtual Status SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
-    // Copies source over an existing file, keeping the source's attributes. A destination ending in a backslash
-    // is a folder: the file keeps its name there. Any other destination is the full path of the new file.
-    // The source is read once, and checked against `expected` (its digest as recorded in setup.exe) as it is
-    // read: only a copy that matches replaces the destination. Without a record, or when the digest differs,
-    // the copy fails as unverified and the destination stays as it was.
-    virtual Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
-                                     const std::optional<Sha256Digest>& expected) = 0;
+    // Reads `source` once into a new file beside its destination, checked against `expected` (its digest as
+    // recorded in setup.exe) as it is read. A destination ending in a backslash is a folder: the file keeps its
+    // name there; any other destination is the full path. Without a record, or when the digest differs, the copy
+    // fails as unverified, and nothing is left of it: the destination is not touched before the copy is checked.
+    virtual Result<std::unique_ptr<StagedCopy>> StageCopy(const std::wstring& source, const std::wstring& destination,
+                                                          const std::optional<Sha256Digest>& expected) = 0;
     // Deletes a file, read-only or not.
     virtual Status DeleteFileForce(const std::wstring& path) = 0;
 
@@ -152,8 +177,8 @@ public:
     // once with the started program's task id. A start that fails is the failure; a start mechanism that
     // reports success without starting anything gives 0. The started program is not waited for.
     virtual Result<TaskId> StartProgram(const std::wstring& command_line, const std::wstring& current_folder) = 0;
-    // Copies `source` to `copy`, a file that must not exist yet, checked against `expected` as
-    // CopyFileOverwrite checks, as a file that no one but administrators and the system may change. It is held
+    // Copies `source` to `copy`, a file that must not exist yet, checked against `expected` as StageCopy
+    // checks, as a file that no one but administrators and the system may change. It is held
     // open, shared for reading only, until it has been started: with no arguments, the inherited environment
     // and current folder. Then waits for it to end for at most `timeout_ms`; the program's windows stay painted
     // meanwhile. A copy that cannot be made is the failure, and nothing is started; a start that fails is

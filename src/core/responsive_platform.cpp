@@ -5,7 +5,9 @@ namespace setup {
 Result<std::wstring> ResponsivePlatform::SystemFolder() { return machine_.SystemFolder(); }
 Result<std::wstring> ResponsivePlatform::ProgramFolder() { return machine_.ProgramFolder(); }
 Result<bool> ResponsivePlatform::FolderExists(const std::wstring& path) { return Answered().FolderExists(path); }
-Result<bool> ResponsivePlatform::IsLink(const std::wstring& path) { return Answered().IsLink(path); }
+Result<std::unique_ptr<FolderLock>> ResponsivePlatform::LockFolder(const std::wstring& path) {
+    return Answered().LockFolder(path);
+}
 Status ResponsivePlatform::CreateFolder(const std::wstring& path) { return Answered().CreateFolder(path); }
 Result<bool> ResponsivePlatform::FileExists(const std::wstring& path) { return Answered().FileExists(path); }
 
@@ -17,9 +19,10 @@ Status ResponsivePlatform::SetAttributes(const std::wstring& path, std::uint32_t
     return Answered().SetAttributes(path, attributes);
 }
 
-Status ResponsivePlatform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
-                                             const std::optional<Sha256Digest>& expected) {
-    return Answered().CopyFileOverwrite(source, destination, expected);
+Result<std::unique_ptr<StagedCopy>> ResponsivePlatform::StageCopy(const std::wstring& source,
+                                                                  const std::wstring& destination,
+                                                                  const std::optional<Sha256Digest>& expected) {
+    return Answered().StageCopy(source, destination, expected);
 }
 
 Status ResponsivePlatform::DeleteFileForce(const std::wstring& path) { return Answered().DeleteFileForce(path); }

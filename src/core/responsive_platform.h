@@ -5,8 +5,8 @@
 // the windows answer what is waiting before each operation that touches the file system, starts a program or
 // calls the shell, then hands the operation on to the machine's platform; the package installer's copy too,
 // whose wait then answers the windows by itself. The two folder lookups take no time, the message box answers
-// the windows by itself, and a noted failure goes nowhere slow, so those are handed on directly. A shortcut
-// object answers nothing between its properties: setting them takes no time.
+// the windows by itself, and a noted failure goes nowhere slow, so those are handed on directly. The objects
+// some operations give back (a shortcut, a staged copy, a folder lock) do quick work and answer nothing.
 #pragma once
 
 #include <functional>
@@ -24,13 +24,13 @@ public:
     Result<std::wstring> SystemFolder() override;
     Result<std::wstring> ProgramFolder() override;
     Result<bool> FolderExists(const std::wstring& path) override;
-    Result<bool> IsLink(const std::wstring& path) override;
+    Result<std::unique_ptr<FolderLock>> LockFolder(const std::wstring& path) override;
     Status CreateFolder(const std::wstring& path) override;
     Result<bool> FileExists(const std::wstring& path) override;
     Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
     Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
-    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
-                             const std::optional<Sha256Digest>& expected) override;
+    Result<std::unique_ptr<StagedCopy>> StageCopy(const std::wstring& source, const std::wstring& destination,
+                                                  const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
     Result<TaskId> StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
     Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,

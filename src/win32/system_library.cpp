@@ -33,6 +33,13 @@ using CoUninitializeFn = void(WINAPI*)();
 using CoCreateInstanceFn = HRESULT(WINAPI*)(REFCLSID, IUnknown*, DWORD, REFIID, void**);
 using SHGetFolderPathWFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, wchar_t*);
 using ConvertSddlFn = BOOL(WINAPI*)(const wchar_t*, DWORD, PSECURITY_DESCRIPTOR*, ULONG*);
+using GetDaclFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, LPBOOL, PACL*, LPBOOL);
+using GetControlFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, PSECURITY_DESCRIPTOR_CONTROL, LPDWORD);
+// SE_OBJECT_TYPE is an enumeration of the access-control headers; SE_FILE_OBJECT is 1.
+using GetSecurityInfoFn = DWORD(WINAPI*)(HANDLE, int, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
+                                         PSECURITY_DESCRIPTOR*);
+using SetSecurityInfoFn = DWORD(WINAPI*)(HANDLE, int, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+constexpr int kFileObject = 1;
 
 }  // namespace
 
@@ -64,6 +71,40 @@ BOOL SecurityDescriptorFromText(const wchar_t* sddl, PSECURITY_DESCRIPTOR* descr
         return FALSE;
     }
     return fn(sddl, 1 /* SDDL_REVISION_1 */, descriptor, nullptr);
+}
+
+BOOL DaclOfDescriptor(PSECURITY_DESCRIPTOR descriptor, PACL* dacl, bool* protected_dacl) noexcept {
+    static const auto get_dacl = Function<GetDaclFn>(L"advapi32.dll", "GetSecurityDescriptorDacl");
+    static const auto get_control = Function<GetControlFn>(L"advapi32.dll", "GetSecurityDescriptorControl");
+    if (!get_dacl || !get_control) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    BOOL present = FALSE, defaulted = FALSE;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!get_dacl(descriptor, &present, dacl, &defaulted) || !get_control(descriptor, &control, &revision)) {
+        return FALSE;
+    }
+    if (!present) *dacl = nullptr;
+    *protected_dacl = (control & SE_DACL_PROTECTED) != 0;
+    return TRUE;
+}
+
+DWORD FileDaclDescriptor(HANDLE file, PSECURITY_DESCRIPTOR* descriptor) noexcept {
+    static const auto get = Function<GetSecurityInfoFn>(L"advapi32.dll", "GetSecurityInfo");
+    if (!get) return ERROR_PROC_NOT_FOUND;
+    PACL dacl = nullptr;
+    return get(file, kFileObject, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, descriptor);
+}
+
+DWORD SetFileDacl(HANDLE file, PACL dacl, bool protected_dacl) noexcept {
+    static const auto set = Function<SetSecurityInfoFn>(L"advapi32.dll", "SetSecurityInfo");
+    if (!set) return ERROR_PROC_NOT_FOUND;
+    const SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION |
+        (protected_dacl ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    return set(file, kFileObject, what, nullptr, nullptr, dacl, nullptr);
 }
 
 void PreloadShell() noexcept {

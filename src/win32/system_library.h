@@ -28,6 +28,15 @@ HRESULT ShellFolderPath(HWND owner, int folder, DWORD flags, wchar_t* path) noex
 // A security descriptor from its SDDL text (advapi32's ConvertStringSecurityDescriptorToSecurityDescriptorW),
 // to be freed with LocalFree. FALSE with the last error set when it cannot be made.
 BOOL SecurityDescriptorFromText(const wchar_t* sddl, PSECURITY_DESCRIPTOR* descriptor) noexcept;
+// The DACL of a descriptor, and whether it is protected from inheriting (GetSecurityDescriptorDacl and
+// GetSecurityDescriptorControl). FALSE with the last error set when it cannot be read.
+BOOL DaclOfDescriptor(PSECURITY_DESCRIPTOR descriptor, PACL* dacl, bool* protected_dacl) noexcept;
+// The security descriptor of an open file or folder, holding its DACL, to be freed with LocalFree
+// (GetSecurityInfo). The Win32 error, or ERROR_SUCCESS.
+DWORD FileDaclDescriptor(HANDLE file, PSECURITY_DESCRIPTOR* descriptor) noexcept;
+// Gives an open file or folder `dacl`, protected from inheriting or taking what its parent passes on; the
+// inheritable entries go on to what is inside (SetSecurityInfo). The Win32 error, or ERROR_SUCCESS.
+DWORD SetFileDacl(HANDLE file, PACL dacl, bool protected_dacl) noexcept;
 
 // Loads both libraries and initialises COM on this thread for the rest of the run, so that the install's
 // first shortcut does not pay for it. Meant for a moment when the program is idle.

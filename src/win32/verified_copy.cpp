@@ -2,16 +2,13 @@
 
 #include <vector>
 
+#include "win32/attributes.h"
 #include "win32/errors.h"
 #include "win32/system_library.h"
 
 namespace setup::win32 {
 
 namespace {
-
-// SYSTEM and the administrators may do anything with the installer's copy, users may read and run it, and
-// nothing is inherited from the install root, which (made under C:\) lets every user change what is in it.
-constexpr wchar_t kInstallerCopySecurity[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
 
 // ERROR_INVALID_IMAGE_HASH, which MinGW's headers do not name: "Windows cannot verify the digital signature for
 // this file", in the system's language.
@@ -40,6 +37,71 @@ Status CopyChecked(HANDLE source, HANDLE destination, const Sha256Digest& expect
     }
     if (hash.Finish() != expected) return PlatformError{DescribeError(ERROR_FILE_CORRUPT), true};
     return Done{};
+}
+
+namespace {
+
+std::wstring FileNameOf(const std::wstring& path) {
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+class StagedFile : public StagedCopy {
+public:
+    StagedFile(std::wstring temporary, std::wstring target, DWORD attributes)
+        : temporary_(std::move(temporary)), target_(std::move(target)), attributes_(attributes) {}
+    ~StagedFile() override {
+        if (!placed_ && !::DeleteFileW(temporary_.c_str())) NoteLastError(L"DeleteFileW " + temporary_);
+    }
+
+    Status PutInPlace() override {
+        // An existing read-only file is not replaced, as CopyFile does not overwrite it.
+        const DWORD present = ::GetFileAttributesW(target_.c_str());
+        if (present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_READONLY)) {
+            return PlatformError{DescribeError(ERROR_ACCESS_DENIED)};
+        }
+        if (!::MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError();
+        placed_ = true;
+        // As CopyFile: the source's attributes, marked for backup. The contents are in place: the step fixes
+        // the attributes up after.
+        if (!::SetFileAttributesW(target_.c_str(), SettableAttributes(attributes_ | FILE_ATTRIBUTE_ARCHIVE))) {
+            NoteLastError(L"SetFileAttributesW " + target_);
+        }
+        return Done{};
+    }
+
+private:
+    std::wstring temporary_;
+    std::wstring target_;
+    DWORD attributes_;
+    bool placed_ = false;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<StagedCopy>> StageCheckedCopy(const std::wstring& source, const std::wstring& destination,
+                                                     const std::optional<Sha256Digest>& expected) {
+    if (!expected) return Unrecorded();
+    std::wstring target = destination;
+    if (!target.empty() && target.back() == L'\\') target += FileNameOf(source);
+    const UniqueFileHandle from = OpenForCopy(source);
+    if (!from) return LastError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(from.get(), &info)) return LastError();
+
+    const std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
+    wchar_t temporary[MAX_PATH];
+    if (!::GetTempFileNameW(folder.c_str(), L"stp", 0, temporary)) return LastError();
+    // From here on the temporary file is the staged copy's, which removes it unless it is put in place.
+    auto staged = std::make_unique<StagedFile>(temporary, target, info.dwFileAttributes);
+    UniqueFileHandle to(
+        ::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!to) return LastError();
+    const Status copied = CopyChecked(from.get(), to.get(), *expected);
+    if (!copied.ok()) return copied.failure();
+    // As CopyFile: the source's time of last writing. The copy is right without it.
+    if (!::SetFileTime(to.get(), nullptr, nullptr, &info.ftLastWriteTime)) NoteLastError(L"SetFileTime " + target);
+    return staged;
 }
 
 Status WriteHeldCopy(const std::wstring& source, const std::wstring& copy, const std::optional<Sha256Digest>& expected,

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -10,6 +11,10 @@
 #include "win32/handles.h"
 
 namespace setup::win32 {
+
+// SYSTEM and the administrators may do anything with the installer's copy, users may read and run it, and
+// nothing is inherited from the install root.
+inline constexpr wchar_t kInstallerCopySecurity[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
 
 // A file refused for having no record in setup.exe (ERROR_INVALID_IMAGE_HASH).
 PlatformError Unrecorded();
@@ -21,6 +26,13 @@ Status CopyChecked(HANDLE source, HANDLE destination, const Sha256Digest& expect
 
 // Opens a file of the medium for that one read: shared for reading only, so no one writes it meanwhile.
 UniqueFileHandle OpenForCopy(const std::wstring& path);
+
+// Platform::StageCopy on Windows: the source is read once into a new file beside the destination (a temporary
+// name in the destination's folder) and checked as it is read. Put in place, that file takes the destination's
+// place with the source's time of last writing and attributes, marked for backup; never put in place, it is
+// removed again. A copy without a record, or whose digest differs, is refused before anything is written.
+Result<std::unique_ptr<StagedCopy>> StageCheckedCopy(const std::wstring& source, const std::wstring& destination,
+                                                     const std::optional<Sha256Digest>& expected);
 
 // Writes the package installer's copy: `copy` must not exist yet, is made with a security descriptor that lets
 // only administrators and the system change it (and users read and run it), and is checked as it is written.

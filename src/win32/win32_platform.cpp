@@ -7,8 +7,11 @@
 #include <cwchar>
 #include <vector>
 
+#include "win32/attributes.h"
 #include "win32/errors.h"
+#include "win32/folder_lock.h"
 #include "win32/handles.h"
+#include "win32/process_start.h"
 #include "win32/responsiveness.h"
 #include "win32/system_library.h"
 #include "win32/verified_copy.h"
@@ -25,21 +28,6 @@ namespace {
 static_assert(kAttrReadOnly == FILE_ATTRIBUTE_READONLY && kAttrArchive == FILE_ATTRIBUTE_ARCHIVE);
 
 PlatformError HresultError(HRESULT hr) { return PlatformError{DescribeError(static_cast<DWORD>(hr))}; }
-
-// What SetFileAttributesW may be handed of `attributes`: not the bits the file system keeps by itself, and
-// FILE_ATTRIBUTE_NORMAL for "no bits at all", which is how it must be said.
-DWORD SettableAttributes(DWORD attributes) {
-    constexpr DWORD kKeptByTheFileSystem = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_NORMAL |
-                                           FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_REPARSE_POINT |
-                                           FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED;
-    const DWORD settable = attributes & ~kKeptByTheFileSystem;
-    return settable != 0 ? settable : FILE_ATTRIBUTE_NORMAL;
-}
-
-std::wstring FileNameOf(const std::wstring& path) {
-    const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
 
 }  // namespace
 
@@ -72,10 +60,8 @@ Result<bool> Win32Platform::FolderExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-Result<bool> Win32Platform::IsLink(const std::wstring& path) {
-    // The attributes of the link itself: GetFileAttributesW does not follow a reparse point at the end.
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+Result<std::unique_ptr<FolderLock>> Win32Platform::LockFolder(const std::wstring& path) {
+    return win32::LockFolder(path);
 }
 
 Status Win32Platform::CreateFolder(const std::wstring& path) {
@@ -96,61 +82,21 @@ Result<std::uint32_t> Win32Platform::GetAttributes(const std::wstring& path) {
 }
 
 Status Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attributes) {
-    if (!::SetFileAttributesW(path.c_str(), SettableAttributes(attributes))) return LastError();
+    if (!::SetFileAttributesW(path.c_str(), win32::SettableAttributes(attributes))) return LastError();
     return Done{};
 }
 
-Status Win32Platform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
-                                        const std::optional<Sha256Digest>& expected) {
-    if (!expected) return win32::Unrecorded();
-    std::wstring target = destination;
-    if (!target.empty() && target.back() == L'\\') target += FileNameOf(source);
-    const UniqueFileHandle from = win32::OpenForCopy(source);
-    if (!from) return LastError();
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(from.get(), &info)) return LastError();
-    // An existing read-only file is not replaced, as CopyFile does not overwrite it.
-    const DWORD present = ::GetFileAttributesW(target.c_str());
-    if (present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_READONLY)) {
-        return PlatformError{DescribeError(ERROR_ACCESS_DENIED)};
-    }
-
-    // The contents go into a new file beside the target, which takes the target's place only once it is
-    // complete and checked: a copy that fails or does not match leaves the target as it was.
-    const std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
-    wchar_t temporary[MAX_PATH];
-    if (!::GetTempFileNameW(folder.c_str(), L"stp", 0, temporary)) return LastError();
-    Status result = Done{};
-    {
-        UniqueFileHandle to(
-            ::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!to) {
-            result = LastError();
-        } else {
-            result = win32::CopyChecked(from.get(), to.get(), *expected);
-            // As CopyFile: the source's time of last writing. The copy is right without it.
-            if (result.ok() && !::SetFileTime(to.get(), nullptr, nullptr, &info.ftLastWriteTime)) {
-                NoteLastError(L"SetFileTime " + target);
-            }
-        }
-    }
-    if (result.ok() && !::MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING)) result = LastError();
-    if (!result.ok()) {
-        if (!::DeleteFileW(temporary)) NoteLastError(L"DeleteFileW " + std::wstring(temporary));
-        return result;
-    }
-    // and its attributes, marked for backup. The contents are in place: the step fixes the attributes up after.
-    if (!::SetFileAttributesW(target.c_str(), SettableAttributes(info.dwFileAttributes | FILE_ATTRIBUTE_ARCHIVE))) {
-        NoteLastError(L"SetFileAttributesW " + target);
-    }
-    return Done{};
+Result<std::unique_ptr<StagedCopy>> Win32Platform::StageCopy(const std::wstring& source,
+                                                             const std::wstring& destination,
+                                                             const std::optional<Sha256Digest>& expected) {
+    return win32::StageCheckedCopy(source, destination, expected);
 }
 
 Status Win32Platform::DeleteFileForce(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
     if ((attributes & FILE_ATTRIBUTE_READONLY) &&
-        !::SetFileAttributesW(path.c_str(), SettableAttributes(attributes & ~FILE_ATTRIBUTE_READONLY))) {
+        !::SetFileAttributesW(path.c_str(), win32::SettableAttributes(attributes & ~FILE_ATTRIBUTE_READONLY))) {
         return LastError();
     }
     if (!::DeleteFileW(path.c_str())) return LastError();
@@ -168,8 +114,9 @@ Result<TaskId> Win32Platform::StartProgram(const std::wstring& command_line, con
     startup.wShowWindow = SW_SHOWNOACTIVATE;  // a normal window that leaves the focus with us
 
     ProcessInformation process;
-    if (!::CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          current_folder.empty() ? nullptr : current_folder.c_str(), &startup, process.put())) {
+    if (!win32::CreateProcessPreferringSystem32(nullptr, writable.data(), 0,
+                                                current_folder.empty() ? nullptr : current_folder.c_str(), startup,
+                                                process.put())) {
         return LastError();
     }
     // Started and let go: nobody waits for it, so its handles are closed at once.
@@ -187,7 +134,7 @@ Result<WaitResult> Win32Platform::RunCopyAndWait(const std::wstring& source, con
     startup.cb = sizeof startup;
     ProcessInformation process;
     const BOOL started =
-        ::CreateProcessW(copy.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, process.put());
+        win32::CreateProcessPreferringSystem32(copy.c_str(), nullptr, 0, nullptr, startup, process.put());
     // Running, the program is the file held until now; from here on the installer may open itself as it likes.
     held.reset();
     if (!started) return WaitResult::NotStarted;

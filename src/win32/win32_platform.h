@@ -22,13 +22,13 @@ public:
     Result<std::wstring> SystemFolder() override;
     Result<std::wstring> ProgramFolder() override;
     Result<bool> FolderExists(const std::wstring& path) override;
-    Result<bool> IsLink(const std::wstring& path) override;
+    Result<std::unique_ptr<FolderLock>> LockFolder(const std::wstring& path) override;
     Status CreateFolder(const std::wstring& path) override;
     Result<bool> FileExists(const std::wstring& path) override;
     Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
     Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
-    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
-                             const std::optional<Sha256Digest>& expected) override;
+    Result<std::unique_ptr<StagedCopy>> StageCopy(const std::wstring& source, const std::wstring& destination,
+                                                  const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
 
     Result<TaskId> StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;

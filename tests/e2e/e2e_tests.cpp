@@ -171,6 +171,8 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     if (HasFatalFailure()) return;
 
     ExpectInstallTree();
+    // The root is the users' again: the application, run by an ordinary user, keeps its data there.
+    EXPECT_TRUE(WriteFileBytes(kInstallRoot + L"\\DAZov.ldb", "lock file")) << "an ordinary user cannot write the root";
 
     // The service tool: started once, with the single argument "/i".
     const std::wstring log = kInstallRoot + L"\\Info\\Ruvok.log";
@@ -422,7 +424,11 @@ TEST_F(PlantedRoot, IsRefusedAndNothingIsWrittenThroughIt) {
     ASSERT_TRUE(StartAtProgress(menu, progress));
     ASSERT_TRUE(ud::ClickButton(progress, kSetup));
 
-    // No question about an existing installation: the report, then the failure message.
+    // The link leads to a folder, so there seems to be an installation; going on, the root is taken hold of
+    // and turns out to be a link: the report, then the failure message.
+    ud::MessageBoxInfo question = WaitMessage();
+    EXPECT_EQ(Show(question.text), Show(kExistingQuestion));
+    Answer(question, IDYES);
     ExpectStepFailure(menu, progress,
                       L"エラー  frmRudIze Function SetProgram()\r\n情報   セットアップ先 C:\\DAZov は別の場所を指す"
                       L"リンク（ジャンクションまたはシンボリック リンク）のため、使用できません。",
@@ -450,6 +456,10 @@ TEST_F(Setup, StaysResponsiveWhileThePackageInstallerRuns) {
     ASSERT_TRUE(StartAtProgress(menu, progress, {L"RUDIZE_SAMPLE_DELAY_MS=8000"}));
     HWND terms = ud::FindWindowByButton(pid(), kAgree, false);
     HWND cancel = ud::FindButton(progress, kCancel);
+    // Every button of the hidden windows, as another program could click them while the install runs.
+    const std::vector<HWND> hidden_buttons = {ud::FindButton(menu, kInstallButton), ud::FindButton(terms, kDecline),
+                                              ud::FindButton(terms, kAgree), ud::FindButton(menu, kExitButton)};
+    for (HWND button : hidden_buttons) ASSERT_TRUE(button);
     ASSERT_TRUE(ud::ClickButton(progress, kSetup));
 
     // The installer copy is there while the package installer runs (it sleeps 8 s first).
@@ -474,9 +484,15 @@ TEST_F(Setup, StaysResponsiveWhileThePackageInstallerRuns) {
         }
         ++probes;
         if (!clicked && at > 2000) {
-            // A user's click on "ｷｬﾝｾﾙ" while the installer runs.
+            // A user's click on "ｷｬﾝｾﾙ" while the installer runs, and clicks posted to the hidden windows'
+            // buttons: "終了" would end the program mid-step, the others bring a window up over the install.
             ud::MouseClick(cancel);
+            for (HWND button : hidden_buttons) PostMessageW(button, BM_CLICK, 0, 0);
+            Barrier(ud::FindChild(terms, L"Edit"));  // all of them handled, the installer still running
             clicked = true;
+            EXPECT_TRUE(FileExists(copy)) << "the installer ended before the clicks were handled";
+            EXPECT_FALSE(app_.WaitExit(0)) << "a click on a hidden window's button ended the program mid-step";
+            EXPECT_FALSE(ud::IsVisible(menu)) << "a click on a hidden window's button showed the menu mid-step";
         }
         Sleep(50);  // pacing of the probes only; nothing is decided by it
     }

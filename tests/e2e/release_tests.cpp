@@ -128,6 +128,32 @@ TEST_F(Medium, PlantedLibrariesBesideSetupAreNotLoaded) {
     EXPECT_FALSE(FileExists(kPlantedLog));
 }
 
+// A library planted in an existing install root before setup runs, under the name of a system library the package
+// installer loads by its bare name (dwmapi.dll: no KnownDLL, and a name Wine too takes from a program's folder).
+// Windows 10 and later start the installer's copy preferring the system folder, so it loads the system's own.
+// Wine takes the policy at the start but does not run the program under it: there the planted copy is loaded,
+// and this test fails once Wine applies the policy.
+TEST_F(Setup, LibraryPlantedInTheRootIsNotLoadedByTheInstallerCopy) {
+    ASSERT_TRUE(CreateDirectoryW(kInstallRoot.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW((PlantedDir() + L"\\dwmapi.dll").c_str(), (kInstallRoot + L"\\dwmapi.dll").c_str(), FALSE));
+    ASSERT_FALSE(FileExists(kPlantedLog));
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress, {L"RUDIZE_SAMPLE_LOAD=dwmapi.dll"}));
+    InstallToCompletion(menu, progress, /*expect_question=*/true);
+
+    std::vector<std::wstring> from_the_root;
+    for (const auto& [module, program] : PlantedLoads()) {
+        EXPECT_EQ(Lower(program), Lower(kInstallRoot + L"\\setup.exe")) << Show(program) << " loaded " << Show(module);
+        from_the_root.push_back(module);
+    }
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    if (wine) {
+        EXPECT_EQ(from_the_root.size(), 1u) << "Wine now runs the installer's copy preferring the system folder";
+    } else {
+        EXPECT_TRUE(from_the_root.empty()) << "the installer's copy loaded the planted library";
+    }
+}
+
 // Bare-name loads by a program that does not restrict its search, run from the folder of the planted
 // copies. `windows`: Windows takes the planted copy (the name is not a KnownDLL); `wine`: Wine 10 does. Wine
 // prefers its built-in library for many names, so the rows where the two differ are Wine's differences:

@@ -99,10 +99,32 @@ Result<bool> FakePlatform::FolderExists(const std::wstring& path) {
     return HasFolder(path);
 }
 
-Result<bool> FakePlatform::IsLink(const std::wstring& path) {
-    Record("IsLink", path);
-    if (auto failure = Arranged("IsLink", path)) return *failure;
-    return links_.count(Key(path)) != 0;
+// Records its release as "ReleaseFolder(path)"; released once, by Release or at its end.
+class FakePlatform::FakeLock : public FolderLock {
+public:
+    FakeLock(FakePlatform& machine, std::wstring path) : machine_(machine), path_(std::move(path)) {}
+    ~FakeLock() override {
+        if (held_) (void)Release();
+    }
+    Status Release() override {
+        held_ = false;
+        machine_.Record("ReleaseFolder", path_);
+        if (auto failure = machine_.Arranged("ReleaseFolder", path_)) return *failure;
+        return Done{};
+    }
+
+private:
+    FakePlatform& machine_;
+    std::wstring path_;
+    bool held_ = true;
+};
+
+Result<std::unique_ptr<FolderLock>> FakePlatform::LockFolder(const std::wstring& path) {
+    Record("LockFolder", path);
+    if (auto failure = Arranged("LockFolder", path)) return *failure;
+    if (links_.count(Key(path))) return PlatformError{.description = L"リンクです。", .link = true};
+    if (!HasFolder(path)) return PlatformError{L"指定されたパスが見つかりません。"};
+    return std::make_unique<FakeLock>(*this, path);
 }
 
 Status FakePlatform::CreateFolder(const std::wstring& path) {
@@ -148,22 +170,40 @@ Result<FakePlatform::File> FakePlatform::Verified(const std::wstring& source,
     return from->second;
 }
 
-Status FakePlatform::CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
-                                       const std::optional<Sha256Digest>& expected) {
-    Record("CopyFileOverwrite", source + L" -> " + destination);
-    if (auto failure = Arranged("CopyFileOverwrite", source)) return *failure;
+// Put in place, records "PutInPlace(target)" and writes the checked contents over the target.
+class FakePlatform::FakeStaged : public StagedCopy {
+public:
+    FakeStaged(FakePlatform& machine, std::wstring target, File contents)
+        : machine_(machine), target_(std::move(target)), contents_(std::move(contents)) {}
+
+    Status PutInPlace() override {
+        machine_.Record("PutInPlace", target_);
+        if (auto failure = machine_.Arranged("PutInPlace", target_)) return *failure;
+        auto to = machine_.files_.find(Key(target_));
+        if (to != machine_.files_.end() && (to->second.attributes & kAttrReadOnly)) {
+            return PlatformError{L"アクセスが拒否されました。"};
+        }
+        // A copy keeps the source's attributes, as CopyFile does, and is marked for backup.
+        machine_.files_[Key(target_)] = File{contents_.attributes | kAttrArchive, contents_.content};
+        return Done{};
+    }
+
+private:
+    FakePlatform& machine_;
+    std::wstring target_;
+    File contents_;
+};
+
+Result<std::unique_ptr<StagedCopy>> FakePlatform::StageCopy(const std::wstring& source, const std::wstring& destination,
+                                                            const std::optional<Sha256Digest>& expected) {
+    Record("StageCopy", source + L" -> " + destination);
+    if (auto failure = Arranged("StageCopy", source)) return *failure;
     const Result<File> from = Verified(source, expected);
     if (!from.ok()) return from.failure();
     std::wstring target = destination;
     if (!target.empty() && target.back() == L'\\') target += source.substr(source.rfind(L'\\') + 1);
     if (!HasFolder(Parent(target))) return PlatformError{L"指定されたパスが見つかりません。"};
-    auto to = files_.find(Key(target));
-    if (to != files_.end() && (to->second.attributes & kAttrReadOnly)) {
-        return PlatformError{L"アクセスが拒否されました。"};
-    }
-    // A copy keeps the source's attributes, as CopyFile does, and is marked for backup.
-    files_[Key(target)] = File{from.value().attributes | kAttrArchive, from.value().content};
-    return Done{};
+    return std::make_unique<FakeStaged>(*this, target, from.value());
 }
 
 Status FakePlatform::DeleteFileForce(const std::wstring& path) {
@@ -270,6 +310,7 @@ Result<Answer> FakePlatform::ShowMessage(const std::wstring& text, MessageKind k
     // A box that could not be shown is not in `messages`.
     if (auto failure = Arranged("ShowMessage", text)) return *failure;
     messages.push_back(Message{text, kind, title});
+    if (while_message_open) while_message_open(text);
     if (!answers.empty()) {
         const Answer answer = answers.front();
         answers.pop_front();

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -42,15 +43,15 @@ public:
     std::wstring program_folder = L"D:\\Media";
     std::map<ShellFolderId, std::optional<std::wstring>> shell_folders;
     void AddFolder(const std::wstring& path);
-    // A folder that is a link to elsewhere (a junction, say).
+    // A folder that is a link to elsewhere (a junction, say); a folder that is there already becomes one.
     void AddLink(const std::wstring& path);
     void AddFile(const std::wstring& path, std::uint32_t attributes = kAttrArchive, const std::string& content = "x");
     // Attributes that stick: SetAttributes on this file fails (like a file the user may not change).
     void LockAttributes(const std::wstring& path);
 
-    // Makes the named operation fail with `description`. `op` is the method name ("CopyFileOverwrite",
-    // "StartProgram", "SetIconLocation", ...); `argument`, when not empty, restricts it to calls whose first
-    // argument contains it.
+    // Makes the named operation fail with `description`. `op` is the name it is recorded under ("StageCopy",
+    // "PutInPlace", "StartProgram", "SetIconLocation", "ReleaseFolder", ...); `argument`, when not empty,
+    // restricts it to calls whose first argument contains it.
     void Fail(const std::string& op, const std::wstring& argument = L"", const std::wstring& description = L"失敗");
     // Makes StartProgram of command lines containing `argument` report success with task id 0.
     void StartNothing(const std::wstring& argument);
@@ -58,6 +59,8 @@ public:
     WaitResult wait_result = WaitResult::Finished;
     // Answers of the next message boxes, in order; when empty every box is answered with OK (Yes for questions).
     std::deque<Answer> answers;
+    // Runs while a message box is open, as another user's program would: the machine may change meanwhile.
+    std::function<void(const std::wstring& text)> while_message_open;
 
     // ---- Observing.
     bool HasFolder(const std::wstring& path) const;
@@ -76,13 +79,13 @@ public:
     Result<std::wstring> SystemFolder() override;
     Result<std::wstring> ProgramFolder() override;
     Result<bool> FolderExists(const std::wstring& path) override;
-    Result<bool> IsLink(const std::wstring& path) override;
+    Result<std::unique_ptr<FolderLock>> LockFolder(const std::wstring& path) override;
     Status CreateFolder(const std::wstring& path) override;
     Result<bool> FileExists(const std::wstring& path) override;
     Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
     Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
-    Status CopyFileOverwrite(const std::wstring& source, const std::wstring& destination,
-                             const std::optional<Sha256Digest>& expected) override;
+    Result<std::unique_ptr<StagedCopy>> StageCopy(const std::wstring& source, const std::wstring& destination,
+                                                  const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
     Result<TaskId> StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
     Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
@@ -94,6 +97,8 @@ public:
 
 private:
     class FakeShortcut;
+    class FakeLock;
+    class FakeStaged;
     struct File {
         std::uint32_t attributes;
         std::string content;

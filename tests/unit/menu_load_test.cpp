@@ -17,7 +17,7 @@ using test::U;
 
 const std::wstring kTarget = L"C:\\WINDOWS\\system32\\mscomctl.ocx";
 const std::wstring kSource = L"D:\\Media\\Package\\mscomctl.ocx";
-const std::string kCopyCall = "CopyFileOverwrite(D:\\Media\\Package\\mscomctl.ocx -> C:\\WINDOWS\\system32\\)";
+const std::string kPutCall = "PutInPlace(C:\\WINDOWS\\system32\\mscomctl.ocx)";
 const std::string kRegistrar = "\"C:\\WINDOWS\\system32\\REGSVR32.exe\" /s mscomctl.ocx";
 
 FakePlatform Machine() {
@@ -49,7 +49,7 @@ TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
     const Case cases[] = {
         {"absent: copied and marked for backup", false, 0, 0, {}},
         {"absent, read-only on the medium: cleared after the copy", false, 0, kAttrReadOnly, {kAttrArchive}},
-        {"present and read-only: cleared before the copy", true, kAttrReadOnly, 0, {0}},
+        {"present and read-only: cleared before it is replaced", true, kAttrReadOnly, 0, {0}},
         {"present, archive set: left as it is", true, kAttrArchive, 0, {}},
     };
     for (const Case& c : cases) {
@@ -66,12 +66,12 @@ TEST(MenuFormLoad, PlacesAndRegistersTheControlFile) {
             expected.push_back("SetAttributes(" + U(kTarget) + "=" + std::to_string(v) + ")");
         EXPECT_EQ(CallsOf(fake, "SetAttributes"), expected);
         if (c.present && (c.present_attrs & kAttrReadOnly)) {
-            EXPECT_LT(test::IndexOf(fake.calls, expected.at(0)), test::IndexOf(fake.calls, kCopyCall));
+            EXPECT_LT(test::IndexOf(fake.calls, expected.at(0)), test::IndexOf(fake.calls, kPutCall));
         }
         // Registered on every run, also when the file was already in place; in the system folder.
         EXPECT_EQ(Started(fake), std::vector<std::string>{kRegistrar});
         EXPECT_EQ(fake.started_in, std::vector<std::wstring>{L"C:\\WINDOWS\\system32\\"});
-        EXPECT_LT(test::IndexOf(fake.calls, kCopyCall), test::IndexOf(fake.calls, "StartProgram(" + kRegistrar + ")"));
+        EXPECT_LT(test::IndexOf(fake.calls, kPutCall), test::IndexOf(fake.calls, "StartProgram(" + kRegistrar + ")"));
         EXPECT_TRUE(fake.messages.empty());
     }
 }
@@ -99,7 +99,7 @@ TEST(MenuFormLoad, TrappedErrorIsReportedOnceAndNothingIsPlaced) {
         Load(fake);
         ASSERT_EQ(fake.messages.size(), 1u);  // the report, and no registration message
         EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmMain Form_Initialize()", L"アクセスが拒否されました。"));
-        EXPECT_TRUE(CallsOf(fake, "CopyFileOverwrite").empty());
+        EXPECT_TRUE(CallsOf(fake, "PutInPlace").empty());
         EXPECT_TRUE(fake.started.empty());
         EXPECT_EQ(fake.Content(kTarget), "old");
     }

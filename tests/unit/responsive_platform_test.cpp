@@ -18,12 +18,12 @@ void CallEveryOperation(Platform& platform) {
     (void)platform.SystemFolder();
     (void)platform.ProgramFolder();
     (void)platform.FolderExists(L"C:\\DAZov");
-    (void)platform.IsLink(L"C:\\DAZov");
+    (void)platform.LockFolder(L"C:\\DAZov");
     (void)platform.CreateFolder(L"C:\\DAZov");
     (void)platform.FileExists(file);
     (void)platform.GetAttributes(file);
     (void)platform.SetAttributes(file, kAttrArchive);
-    (void)platform.CopyFileOverwrite(file, L"C:\\DAZov\\", std::nullopt);
+    (void)platform.StageCopy(file, L"C:\\DAZov\\", std::nullopt);
     (void)platform.DeleteFileForce(file);
     (void)platform.StartProgram(L"\"C:\\DAZov\\Info\\Ruvok.exe\" /i", L"");
     (void)platform.RunCopyAndWait(file, L"C:\\DAZov\\setup.exe", std::nullopt, 50000);
@@ -44,10 +44,9 @@ TEST(ResponsivePlatform, WindowsAnswerBeforeEachOperationThatMayTakeTime) {
         const std::string op = fake.calls[i].substr(0, fake.calls[i].find('('));
         (i > 0 && fake.calls[i - 1] == "answer" ? answered : direct).push_back(op);
     }
-    EXPECT_EQ(answered,
-              (std::vector<std::string>{"FolderExists", "IsLink", "CreateFolder", "FileExists", "GetAttributes",
-                                        "SetAttributes", "CopyFileOverwrite", "DeleteFileForce", "StartProgram",
-                                        "RunCopyAndWait", "ShellFolder", "CreateShortcut"}));
+    EXPECT_EQ(answered, (std::vector<std::string>{"FolderExists", "LockFolder", "CreateFolder", "FileExists",
+                                                  "GetAttributes", "SetAttributes", "StageCopy", "DeleteFileForce",
+                                                  "StartProgram", "RunCopyAndWait", "ShellFolder", "CreateShortcut"}));
     // Quick, or answering by themselves.
     EXPECT_EQ(direct, (std::vector<std::string>{"SystemFolder", "ProgramFolder", "ShowMessage"}));
     EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "answer"), 12);
@@ -56,11 +55,10 @@ TEST(ResponsivePlatform, WindowsAnswerBeforeEachOperationThatMayTakeTime) {
 
 TEST(ResponsivePlatform, HandsTheOutcomeBack) {
     FakePlatform fake;
-    fake.Fail("CopyFileOverwrite", L"", L"アクセスが拒否されました。");
+    fake.Fail("StageCopy", L"", L"アクセスが拒否されました。");
     fake.AddFile(L"C:\\a.dll");
     ResponsivePlatform responsive(fake, [] {});
-    EXPECT_EQ(responsive.CopyFileOverwrite(L"C:\\a.dll", L"C:\\b.dll", Sha256Of("x")).error(),
-              L"アクセスが拒否されました。");
+    EXPECT_EQ(responsive.StageCopy(L"C:\\a.dll", L"C:\\b.dll", Sha256Of("x")).error(), L"アクセスが拒否されました。");
     EXPECT_TRUE(responsive.FileExists(L"C:\\a.dll").value());
 }
 

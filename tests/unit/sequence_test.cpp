@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "core/install/steps.h"
 #include "install_test_support.h"
 
 namespace setup {
@@ -28,6 +30,7 @@ public:
     bool MakeIcon() override { return Run("MakeIcon"); }
     bool ExecuteRuvok() override { return Run("ExecuteRuvok"); }
     bool DeleteSetupExe() override { return Run("DeleteSetupExe"); }
+    void ReleaseInstallRoot() override { log_.calls.push_back("step ReleaseInstallRoot"); }
 
 private:
     bool Run(const std::string& name) {
@@ -75,6 +78,7 @@ TEST(InstallSequence, AllStepsSucceedInMilestoneOrder) {
         "view SetProgress(80)", "step SetDllFile",
         "view SetProgress(90)", "step ExecuteRuvok",
         "view SetProgress(95)", "step DeleteSetupExe",
+        "step ReleaseInstallRoot",
         "view SetProgress(100)",
         Msg(kExpectedCompletion),
         "view ReturnToMenu()",
@@ -118,14 +122,17 @@ TEST(InstallSequence, StopsAtTheFirstFailingStep) {
         for (const std::string& call : fake.calls) {
             if (test::StartsWith(call, "step ")) called.push_back(call.substr(5));
         }
-        EXPECT_EQ(called, std::vector<std::string>(order.begin(), order.begin() + c.steps_called));
+        std::vector<std::string> expected(order.begin(), order.begin() + c.steps_called);
+        expected.push_back("ReleaseInstallRoot");
+        EXPECT_EQ(called, expected);
 
         EXPECT_TRUE(test::MessageTextsAre(fake, {kExpectedFailure}));
         EXPECT_EQ(fake.messages.at(0).kind, MessageKind::Information);
         EXPECT_EQ(U(fake.messages.at(0).title), U(test::kExpectedTitle));
-        // The failure message, then back to the menu; the bar is not touched again.
-        const std::vector<std::string> tail(fake.calls.end() - 2, fake.calls.end());
-        EXPECT_EQ(tail, (std::vector<std::string>{Msg(kExpectedFailure), "view ReturnToMenu()"}));
+        // The root given back, the failure message, then back to the menu; the bar is not touched again.
+        const std::vector<std::string> tail(fake.calls.end() - 3, fake.calls.end());
+        EXPECT_EQ(tail,
+                  (std::vector<std::string>{"step ReleaseInstallRoot", Msg(kExpectedFailure), "view ReturnToMenu()"}));
         EXPECT_EQ(test::IndexOf(fake.calls, "view SetProgress(100)"), -1);
     }
 }
@@ -169,6 +176,71 @@ TEST(InstallSequence, SecondRunInTheSameWindowStartsAgainFromTen) {
     EXPECT_EQ(fake.calls[1], "view SetProgress(10)");
     EXPECT_EQ(fake.calls[2], "step SetProgram");
     EXPECT_TRUE(test::MessageTextsAre(fake, {kExpectedCompletion}));
+}
+
+// The real steps on the in-memory machine: the install root is held from the moment it is there until every
+// step that runs has run, whatever the outcome, and given back before the outcome is shown.
+TEST(InstallSequence, InstallRootIsHeldFromBeforeTheInstallerUntilTheEnd) {
+    struct Case {
+        const char* label;
+        std::string failing;  // operation made to fail, none: a complete install
+        std::wstring argument;
+        std::string last_step_call;  // the last platform call a step made
+        std::wstring outcome;
+    };
+    const Case cases[] = {
+        {"complete", "", L"", "FileExists(C:\\DAZov\\setup.exe)", kExpectedCompletion},
+        {"the installer does not end in time", "RunCopyAndWait", L"rudize.exe",
+         "RunCopyAndWait(D:\\Media\\Package\\rudize.exe -> C:\\DAZov\\setup.exe 50000)", kExpectedFailure},
+        {"a component cannot be registered", "StartProgram", L"MSMAPI32.OCX",
+         "StartProgram(\"C:\\WINDOWS\\system32\\REGSVR32.exe\" /s MSMAPI32.OCX)", kExpectedFailure},
+        {"the service tool cannot be started", "StartProgram", L"Ruvok.exe",
+         "StartProgram(\"C:\\DAZov\\Info\\Ruvok.exe\" /i)", kExpectedFailure},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakePlatform fake;
+        fake.AddFile(L"D:\\Media\\Package\\rudize.exe", kAttrArchive, "installer");
+        for (const wchar_t* name : {L"comdlg32.ocx", L"mscomct2.ocx", L"MSCC2JP.DLL", L"TransLh6.ocx", L"MSMAPI32.OCX",
+                                    L"MSMPIJP.DLL", L"UNLHA32.DLL", L"vb6jp.DLL", L"RoVur.dll", L"ZozuvOvero.dll"}) {
+            fake.AddFile(L"D:\\Media\\Package\\" + std::wstring(name), kAttrArchive, "component");
+        }
+        if (!c.failing.empty()) fake.Fail(c.failing, c.argument, L"失敗");
+        const PayloadRecords records = test::RecordsOf(fake);
+        RudIzeSteps steps(fake, records);
+        RecordingView view(fake);
+
+        RunInstallSequence(view, steps, fake);
+        const int locked = test::IndexOf(fake.calls, "LockFolder(C:\\DAZov)");
+        const int released = test::IndexOf(fake.calls, "ReleaseFolder(C:\\DAZov)");
+        const int installer = test::IndexOf(fake.calls, "FileExists(C:\\DAZov\\setup.exe)");  // the leftover check
+        const int last_step = [&] {
+            int last = -1;
+            for (std::size_t i = 0; i < fake.calls.size(); ++i) {
+                if (fake.calls[i] == c.last_step_call) last = static_cast<int>(i);
+            }
+            return last;
+        }();
+        ASSERT_NE(locked, -1);
+        ASSERT_NE(released, -1) << "the root was never given back";
+        EXPECT_LT(locked, installer) << "held only after something went through it";
+        EXPECT_GT(released, last_step) << "given back while a step could still go through it";
+        EXPECT_LT(released, test::IndexOf(fake.calls, Msg(c.outcome))) << "given back after the outcome";
+        EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "ReleaseFolder(C:\\DAZov)"), 1);
+    }
+}
+
+TEST(InstallSequence, InstallRootThatCannotBeGivenBackIsNotedAndTheOutcomeStands) {
+    FakePlatform fake;
+    fake.AddFile(L"D:\\Media\\Package\\rudize.exe", kAttrArchive, "installer");
+    fake.Fail("ReleaseFolder", L"", L"アクセスが拒否されました。");
+    fake.Fail("DeleteFileForce", L"", L"失敗");  // the sequence ends at the first step that leaves the root
+    fake.AddFile(L"C:\\DAZov\\setup.exe");
+    const PayloadRecords records = test::RecordsOf(fake);
+    RudIzeSteps steps(fake, records);
+    RecordingView view(fake);
+    RunInstallSequence(view, steps, fake);
+    EXPECT_EQ(std::count(fake.noted.begin(), fake.noted.end(), "ReleaseInstallRoot: アクセスが拒否されました。"), 1);
 }
 
 }  // namespace

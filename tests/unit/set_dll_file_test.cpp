@@ -53,9 +53,9 @@ TEST(SetDllFile, CopiesTheTenRowsInOrderIntoTheSystemFolder) {
 
     std::vector<std::string> expected;
     for (const std::wstring& name : kRows) {
-        expected.push_back("CopyFileOverwrite(D:\\Media\\Package\\" + U(name) + " -> C:\\WINDOWS\\system32\\)");
+        expected.push_back("StageCopy(D:\\Media\\Package\\" + U(name) + " -> C:\\WINDOWS\\system32\\)");
     }
-    EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite"), expected);
+    EXPECT_EQ(CallsOf(fake, "StageCopy"), expected);
     for (const std::wstring& name : kRows) {
         SCOPED_TRACE(U(name));
         ASSERT_TRUE(fake.HasFile(kSystem + name));
@@ -81,8 +81,7 @@ TEST(SetDllFile, RegistersTheFiveRegisteredRowsInOrder) {
     // Each registration follows its own row's copy and comes before the next row is looked at.
     for (int number : kRegisteredRows) {
         SCOPED_TRACE(U(Row(number)));
-        const int copy = test::IndexOf(
-            fake.calls, "CopyFileOverwrite(D:\\Media\\Package\\" + U(Row(number)) + " -> C:\\WINDOWS\\system32\\)");
+        const int copy = test::IndexOf(fake.calls, "PutInPlace(" + U(kSystem + Row(number)) + ")");
         const int start = test::IndexOf(fake.calls, "StartProgram(" + U(Registrar(Row(number))) + ")");
         EXPECT_LT(copy, start);
         if (number < 10) {
@@ -98,8 +97,8 @@ TEST(SetDllFile, SystemFolderWithOrWithoutTrailingBackslash) {
         fake.system_folder = folder;
         EXPECT_TRUE(RunStep(fake));
         EXPECT_EQ(CallsOf(fake, "FileExists").at(0), "FileExists(C:\\WINDOWS\\system32\\comdlg32.ocx)");
-        EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite").at(0),
-                  "CopyFileOverwrite(D:\\Media\\Package\\comdlg32.ocx -> C:\\WINDOWS\\system32\\)");
+        EXPECT_EQ(CallsOf(fake, "StageCopy").at(0),
+                  "StageCopy(D:\\Media\\Package\\comdlg32.ocx -> C:\\WINDOWS\\system32\\)");
         EXPECT_EQ(U(fake.started.at(0)), "\"C:\\WINDOWS\\system32\\REGSVR32.exe\" /s comdlg32.ocx");
     }
 }
@@ -109,8 +108,7 @@ TEST(SetDllFile, SetupProgramAtADriveRootReadsFromItsPackageFolder) {
     fake.program_folder = L"D:\\";
     fake.AddFile(L"D:\\Package\\comdlg32.ocx", kAttrArchive, "from the root");
     RunStep(fake, test::RecordsOf(fake, L"D:\\Package\\"));
-    EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite").at(0),
-              "CopyFileOverwrite(D:\\Package\\comdlg32.ocx -> C:\\WINDOWS\\system32\\)");
+    EXPECT_EQ(CallsOf(fake, "StageCopy").at(0), "StageCopy(D:\\Package\\comdlg32.ocx -> C:\\WINDOWS\\system32\\)");
     EXPECT_EQ(fake.Content(kSystem + L"comdlg32.ocx"), "from the root");
 }
 
@@ -129,8 +127,8 @@ TEST(SetDllFile, TrappedCheckFailureInRowsOneToEightStopsTheStep) {
         EXPECT_EQ(fake.Content(kSystem + Row(number)), "old");
         EXPECT_EQ(test::IndexOf(fake.calls, "StartProgram(" + U(Registrar(Row(number))) + ")"), -1);
         EXPECT_TRUE(LaterRowsUntouched(fake, number));
-        // The rows before it were done in full.
-        EXPECT_EQ(CallsOf(fake, "CopyFileOverwrite").size(), static_cast<std::size_t>(number - 1));
+        // The rows before it were done in full; its own copy, read and checked first, is thrown away.
+        EXPECT_EQ(CallsOf(fake, "PutInPlace").size(), static_cast<std::size_t>(number - 1));
     }
 }
 
@@ -144,8 +142,8 @@ TEST(SetDllFile, SameFailureInRowsNineAndTenIsIgnored) {
         EXPECT_TRUE(RunStep(fake));
         EXPECT_TRUE(fake.messages.empty());
         // The row goes on: the copy is tried and, for row 10, the registrar is started.
-        EXPECT_NE(test::IndexOf(fake.calls, "CopyFileOverwrite(D:\\Media\\Package\\" + U(Row(number)) +
-                                                " -> C:\\WINDOWS\\system32\\)"),
+        EXPECT_NE(test::IndexOf(fake.calls,
+                                "StageCopy(D:\\Media\\Package\\" + U(Row(number)) + " -> C:\\WINDOWS\\system32\\)"),
                   -1);
         EXPECT_EQ(fake.started.size(), 5u);
     }
@@ -198,29 +196,45 @@ TEST(SetDllFile, RegistrationMessageThatCannotBeShownStillStopsWithoutAReport) {
     EXPECT_TRUE(LaterRowsUntouched(fake, 4));
 }
 
-TEST(SetDllFile, ComponentMissingFromPackage) {
+TEST(SetDllFile, ComponentMissingFromPackageWithAnOlderCopyInPlace) {
+    FakePlatform fake = Machine();
+    const PayloadRecords made_with_it = test::RecordsOf(fake);
+    ASSERT_TRUE(fake.DeleteFileForce(L"D:\\Media\\Package\\comdlg32.ocx").ok());
+    fake.AddFile(kSystem + L"comdlg32.ocx", kAttrReadOnly, "older");
+
+    EXPECT_TRUE(RunStep(fake, made_with_it));
+    EXPECT_TRUE(fake.messages.empty());
+    // The older copy in the system folder is fixed up and registered.
+    EXPECT_EQ(fake.Content(kSystem + L"comdlg32.ocx"), "older");
+    EXPECT_EQ(fake.Attributes(kSystem + L"comdlg32.ocx"), kAttrArchive);
+    EXPECT_EQ(U(fake.started.at(0)), U(Registrar(L"comdlg32.ocx")));
+    EXPECT_EQ(fake.started.size(), 5u);
+}
+
+TEST(SetDllFile, RegisteredRowWithNoFileInTheSystemFolderStartsNoRegistrar) {
+    // Whatever kept the copy from being made, a registrar given a name that is not in the system folder would
+    // look for it in its current folder and along PATH: the row fails as if the registrar could not start.
     struct Case {
         const char* label;
-        bool older_copy;
+        std::string op;  // the operation that fails; empty: the file is missing from Package
     };
-    for (const Case& c : {Case{"no copy anywhere", false}, Case{"an older copy in the system folder", true}}) {
+    for (const Case& c : {Case{"missing from Package", ""}, Case{"cannot be read", "StageCopy"},
+                          Case{"cannot be put in place", "PutInPlace"}}) {
         SCOPED_TRACE(c.label);
         FakePlatform fake = Machine();
         const PayloadRecords made_with_it = test::RecordsOf(fake);
-        ASSERT_TRUE(fake.DeleteFileForce(L"D:\\Media\\Package\\comdlg32.ocx").ok());
-        if (c.older_copy) fake.AddFile(kSystem + L"comdlg32.ocx", kAttrReadOnly, "older");
-
-        EXPECT_TRUE(RunStep(fake, made_with_it));
-        EXPECT_TRUE(fake.messages.empty());
-        // The registrar is started for whatever is (or is not) in the system folder.
-        EXPECT_EQ(U(fake.started.at(0)), U(Registrar(L"comdlg32.ocx")));
-        EXPECT_EQ(fake.started.size(), 5u);
-        if (c.older_copy) {
-            EXPECT_EQ(fake.Content(kSystem + L"comdlg32.ocx"), "older");
-            EXPECT_EQ(fake.Attributes(kSystem + L"comdlg32.ocx"), kAttrArchive);
+        if (c.op.empty()) {
+            ASSERT_TRUE(fake.DeleteFileForce(L"D:\\Media\\Package\\mscomct2.ocx").ok());
         } else {
-            EXPECT_FALSE(fake.HasFile(kSystem + L"comdlg32.ocx"));
+            fake.Fail(c.op, L"mscomct2.ocx", L"アクセスが拒否されました。");
         }
+
+        EXPECT_FALSE(RunStep(fake, made_with_it));
+        EXPECT_TRUE(test::MessageTextsAre(fake, {L"必要ファイル（mscomct2.ocx）を登録できません。"}));
+        EXPECT_FALSE(fake.HasFile(kSystem + L"mscomct2.ocx"));
+        EXPECT_EQ(test::IndexOf(fake.calls, "StartProgram(" + U(Registrar(L"mscomct2.ocx")) + ")"), -1);
+        EXPECT_EQ(fake.started.size(), 1u);  // row 1's
+        EXPECT_TRUE(LaterRowsUntouched(fake, 2));
     }
 }
 
@@ -238,7 +252,8 @@ TEST(SetDllFile, ComponentThatIsNotWhatTheMediumRecordedIsNeitherPlacedNorRegist
         EXPECT_TRUE(test::IsErrorReport(fake, 0, kLocation, FakePlatform::kCorrupt));
         // What was in the system folder stays as it was, and nothing is registered in its name.
         EXPECT_EQ(fake.Content(kSystem + Row(number)), "old");
-        EXPECT_EQ(fake.Attributes(kSystem + Row(number)), kAttrArchive);  // only cleared, before the copy
+        // Exactly as it was: the read-only bit is cleared only for a copy that has been checked.
+        EXPECT_EQ(fake.Attributes(kSystem + Row(number)), kAttrReadOnly | kAttrArchive);
         EXPECT_EQ(test::IndexOf(fake.calls, "StartProgram(" + U(Registrar(Row(number))) + ")"), -1);
         EXPECT_TRUE(LaterRowsUntouched(fake, number));
     }
@@ -298,7 +313,7 @@ TEST(SetDllFile, AttributeArithmetic) {
         FakePlatform fake = Machine();
         fake.AddFile(L"D:\\Media\\Package\\MSCC2JP.DLL", c.source_attrs, "new");
         if (c.existing) fake.AddFile(target, c.existing_attrs, "old");
-        if (c.copy_fails) fake.Fail("CopyFileOverwrite", L"MSCC2JP.DLL", L"アクセスが拒否されました。");
+        if (c.copy_fails) fake.Fail("StageCopy", L"MSCC2JP.DLL", L"アクセスが拒否されました。");
 
         EXPECT_TRUE(RunStep(fake));
         std::vector<std::string> expected;

@@ -65,8 +65,7 @@ TEST_F(SetProgramTest, ExistingRootAnswerNoTouchesNothing) {
     fake.answers = {Answer::No};
 
     EXPECT_FALSE(Run());
-    EXPECT_EQ(fake.calls, (std::vector<std::string>{"IsLink(C:\\DAZov)", "FolderExists(C:\\DAZov)",
-                                                    "ShowMessage(" + U(kQuestion) + ")"}));
+    EXPECT_EQ(fake.calls, (std::vector<std::string>{"FolderExists(C:\\DAZov)", "ShowMessage(" + U(kQuestion) + ")"}));
     EXPECT_EQ(fake.messages.size(), 1u);  // nothing more from this step
     EXPECT_TRUE(fake.waited.empty());
     EXPECT_EQ(fake.Content(L"C:\\DAZov\\DAZov.mde"), "data");
@@ -145,8 +144,8 @@ TEST_F(SetProgramTest, TrappedFailuresAreReportedOnceAndStopTheStep) {
     };
     const Case cases[] = {
         {"install root cannot be looked at", false, "FolderExists", L""},
-        {"install root cannot be looked at for a link", false, "IsLink", L""},
         {"install root cannot be created", false, "CreateFolder", L"C:\\DAZov"},
+        {"install root cannot be held", false, "LockFolder", L""},
         {"setup folder unknown", false, "ProgramFolder", L""},
         {"leftover copy cannot be deleted", true, "DeleteFileForce", L"setup.exe"},
         {"package installer cannot be copied", false, "RunCopyAndWait", L"rudize.exe"},
@@ -200,22 +199,53 @@ TEST_F(SetProgramTest, InstallerThatIsNotWhatTheMediumRecordedIsNeverStarted) {
     }
 }
 
-TEST_F(SetProgramTest, InstallRootThatIsALinkIsRefusedBeforeAnythingElse) {
-    fake.AddLink(L"C:\\DAZov");
-    fake.AddFile(L"C:\\DAZov\\setup.exe", kAttrArchive, "there");
+const std::wstring kRootIsALink =
+    L"セットアップ先 C:\\DAZov は別の場所を指すリンク"
+    L"（ジャンクションまたはシンボリック リンク）のため、使用できません。";
 
-    EXPECT_FALSE(Run());
-    // No question, nothing created, deleted, copied or started through it.
-    EXPECT_EQ(fake.calls.front(), "IsLink(C:\\DAZov)");
-    EXPECT_EQ(CallsOf(fake, "ShowMessage").size(), 1u);
-    ASSERT_EQ(fake.messages.size(), 1u);
-    EXPECT_TRUE(test::IsErrorReport(fake, 0, L"frmRudIze Function SetProgram()",
-                                    L"セットアップ先 C:\\DAZov は別の場所を指すリンク"
-                                    L"（ジャンクションまたはシンボリック リンク）のため、使用できません。"));
-    for (const char* op : {"FolderExists", "CreateFolder", "DeleteFileForce", "RunCopyAndWait"}) {
-        EXPECT_TRUE(CallsOf(fake, op).empty()) << op;
+TEST_F(SetProgramTest, InstallRootIsHeldBeforeAnythingGoesThroughIt) {
+    fake.AddFolder(L"C:\\DAZov");
+    fake.AddFile(L"C:\\DAZov\\setup.exe", kAttrArchive, "left over");
+    const PayloadRecords records = test::RecordsOf(fake);
+    RudIzeSteps steps(fake, records);
+    EXPECT_TRUE(steps.SetProgram());
+    const int locked = test::IndexOf(fake.calls, "LockFolder(C:\\DAZov)");
+    ASSERT_NE(locked, -1);
+    EXPECT_GT(locked, test::IndexOf(fake.calls, "ShowMessage(" + U(kQuestion) + ")")) << "held before the question";
+    EXPECT_LT(locked, test::IndexOf(fake.calls, "FileExists(C:\\DAZov\\setup.exe)"));
+    EXPECT_LT(locked, test::IndexOf(fake.calls, "DeleteFileForce(C:\\DAZov\\setup.exe)"));
+    EXPECT_EQ(test::IndexOf(fake.calls, "ReleaseFolder(C:\\DAZov)"), -1) << "given back before the sequence ends";
+    steps.ReleaseInstallRoot();
+    EXPECT_EQ(fake.calls.back(), "ReleaseFolder(C:\\DAZov)");
+}
+
+TEST_F(SetProgramTest, InstallRootThatIsALinkIsRefusedAndNothingGoesThroughIt) {
+    struct Case {
+        const char* label;
+        bool link_from_the_start;  // or made while the question is open
+    };
+    for (const Case& c : {Case{"a link from the start", true}, Case{"swapped for a link during the question", false}}) {
+        SCOPED_TRACE(c.label);
+        FakePlatform f;
+        f.AddFile(L"D:\\Media\\Package\\rudize.exe", kAttrArchive, "installer");
+        f.AddFolder(L"C:\\DAZov");
+        f.AddFile(L"C:\\DAZov\\setup.exe", kAttrArchive, "there");
+        if (c.link_from_the_start) {
+            f.AddLink(L"C:\\DAZov");
+        } else {
+            f.while_message_open = [&f](const std::wstring&) { f.AddLink(L"C:\\DAZov"); };
+        }
+
+        EXPECT_FALSE(RudIzeSteps(f, test::RecordsOf(f)).SetProgram());
+        ASSERT_EQ(f.messages.size(), 2u);  // the question, then the report
+        EXPECT_TRUE(test::IsErrorReport(f, 1, L"frmRudIze Function SetProgram()", kRootIsALink));
+        // Nothing looked at, deleted, copied or started through it.
+        EXPECT_EQ(f.calls.back(), "ShowMessage(" + U(f.messages[1].text) + ")");
+        for (const char* op : {"CreateFolder", "FileExists", "DeleteFileForce", "RunCopyAndWait", "StartProgram"}) {
+            EXPECT_TRUE(CallsOf(f, op).empty()) << op;
+        }
+        EXPECT_EQ(f.Content(L"C:\\DAZov\\setup.exe"), "there");
     }
-    EXPECT_EQ(fake.Content(L"C:\\DAZov\\setup.exe"), "there");
 }
 
 }  // namespace

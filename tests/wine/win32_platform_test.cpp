@@ -12,7 +12,9 @@
 #include <sddl.h>
 
 #include "core/design/progress_design.h"
+#include "win32/folder_lock.h"
 #include "win32/form.h"
+#include "win32/process_start.h"
 #include "win32/handles.h"
 #include "win32/responsiveness.h"
 #include "win32/system_library.h"
@@ -38,10 +40,14 @@ using namespace setup::win32;
 // Where Wine behaves differently from Windows. Under Wine the tests expect Wine's behaviour for these and
 // fail once Wine stops showing it, so that the entry is removed rather than left to hide a regression.
 enum class WineDifference {
-    ArchiveAlwaysSet,       // files always report FILE_ATTRIBUTE_ARCHIVE; SetFileAttributesW cannot clear it
-    ShowCmdNotLoaded,       // IShellLinkW loaded from a .lnk reports show command 1 whatever the file's header holds
-    FileSecurityNotKept,    // a new file's security descriptor is not kept: its DACL is made from the Unix mode
-    NoShutdownBlockReason,  // ShutdownBlockReasonCreate fails with ERROR_CALL_NOT_IMPLEMENTED (Query would abort)
+    ArchiveAlwaysSet,        // files always report FILE_ATTRIBUTE_ARCHIVE; SetFileAttributesW cannot clear it
+    ShowCmdNotLoaded,        // IShellLinkW loaded from a .lnk reports show command 1 whatever the file's header holds
+    FileSecurityNotKept,     // a new file's security descriptor is not kept: its DACL is made from the Unix mode
+    NoShutdownBlockReason,   // ShutdownBlockReasonCreate fails with ERROR_CALL_NOT_IMPLEMENTED (Query would abort)
+    FolderSecurityNotKept,   // SetSecurityInfo on a folder succeeds, but its DACL is then made from the Unix mode
+    HeldFolderRenames,       // a folder open without FILE_SHARE_DELETE can still be renamed
+    LinkOpenedFollowed,      // FILE_FLAG_OPEN_REPARSE_POINT follows a link: the handle shows the folder it leads to
+    ImageLoadPolicyIgnored,  // the image-load policy is taken at the start, but the program does not run under it
 };
 
 bool RunningUnderWine() {
@@ -69,6 +75,14 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
 
 // What make dist records of a file: its SHA-256.
 setup::Sha256Digest Digest(const std::wstring& path) { return setup::Sha256Of(ReadFileBytes(path)); }
+
+// The component step's copy: staged (read and checked) first, then put in place.
+setup::Status CopyFileOverwrite(Win32Platform& platform, const std::wstring& source, const std::wstring& destination,
+                                const std::optional<setup::Sha256Digest>& expected) {
+    auto staged = platform.StageCopy(source, destination, expected);
+    if (!staged.ok()) return staged.failure();
+    return staged.value()->PutInPlace();
+}
 
 // Names in a folder, for what a failed copy might leave behind.
 std::vector<std::wstring> FolderNames(const std::wstring& folder) {
@@ -174,15 +188,137 @@ TEST_F(Win32PlatformTest, ExistenceChecksTellFilesFromFolders) {
     }
 }
 
-TEST_F(Win32PlatformTest, IsLinkTellsALinkFromWhatItLeadsTo) {
-    // tests/wine/run.sh puts a link on drive M: (under Wine a symbolic link, shown as a reparse point).
+// The DACL of a file or folder, as text, by its name.
+std::wstring DaclText(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                nullptr, &descriptor) != ERROR_SUCCESS) {
+        return L"(none)";
+    }
+    UniqueLocalMemory owner(descriptor);
+    wchar_t* text = nullptr;
+    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                                &text, nullptr)) {
+        return L"(unreadable)";
+    }
+    UniqueLocalMemory text_owner(text);
+    return text;
+}
+
+TEST_F(Win32PlatformTest, LockFolderRefusesALinkAndWhatIsNoFolder) {
+    // tests/wine/run.sh puts a link on drive M: (under Wine a symbolic link, shown as a reparse point by name).
     ASSERT_TRUE(Ok(platform_.FolderExists(L"M:\\link"))) << "no link on drive M: (run through tests/wine/run.sh)";
-    EXPECT_TRUE(Ok(platform_.IsLink(L"M:\\link")));
-    EXPECT_FALSE(Ok(platform_.IsLink(L"M:\\target")));
+    const std::wstring target_before = DaclText(L"M:\\target");
+    const auto link = platform_.LockFolder(L"M:\\link");
+    ASSERT_FALSE(link.ok());
+    EXPECT_TRUE(link.link());
+    EXPECT_EQ(DaclText(L"M:\\target"), target_before) << "what the link leads to was changed";
+    if (Applies(WineDifference::LinkOpenedFollowed)) {
+        UniqueFileHandle opened(::CreateFileW(L"M:\\link", FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        ASSERT_TRUE(opened);
+        FILE_ATTRIBUTE_TAG_INFO info{};
+        ASSERT_TRUE(::GetFileInformationByHandleEx(opened.get(), FileAttributeTagInfo, &info, sizeof info));
+        EXPECT_FALSE(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            << "Wine now opens the link itself: remove WineDifference::LinkOpenedFollowed";
+    }
+
     WriteBytes(Path(L"file.txt"), "x");
-    EXPECT_FALSE(Ok(platform_.IsLink(Path(L"file.txt"))));
-    EXPECT_FALSE(Ok(platform_.IsLink(root_)));
-    EXPECT_FALSE(Ok(platform_.IsLink(Path(L"missing"))));
+    for (const std::wstring& path : {Path(L"file.txt"), Path(L"missing")}) {
+        SCOPED_TRACE(ToUtf8(path));
+        const auto failure = platform_.LockFolder(path);
+        ASSERT_FALSE(failure.ok());
+        EXPECT_FALSE(failure.link());
+        EXPECT_FALSE(failure.error().empty());
+    }
+}
+
+TEST_F(Win32PlatformTest, LockFolderHoldsTheFolderUntilReleasedAndGivesItsAccessBack) {
+    const std::wstring folder = Path(L"DAZov");
+    const std::wstring moved = Path(L"DAZov-moved");
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring before = DaclText(folder);
+    {
+        auto lock = platform_.LockFolder(folder);
+        ASSERT_TRUE(lock.ok()) << ToUtf8(lock.error());
+        // Nobody can rename the folder and put another in its place while it is held.
+        ::SetLastError(0xdeadbeef);
+        const BOOL renamed = ::MoveFileW(folder.c_str(), moved.c_str());
+        if (Applies(WineDifference::HeldFolderRenames)) {
+            EXPECT_TRUE(renamed) << "Wine now keeps a held folder in place: remove WineDifference::HeldFolderRenames";
+            if (renamed) ASSERT_TRUE(::MoveFileW(moved.c_str(), folder.c_str()));
+        } else {
+            EXPECT_FALSE(renamed);
+            EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        }
+        const std::wstring held = DaclText(folder);
+        std::printf("      before: %s\n      held:   %s\n", ToUtf8(before).c_str(), ToUtf8(held).c_str());
+        if (Applies(WineDifference::FolderSecurityNotKept)) {
+            EXPECT_EQ(held.rfind(L"D:P", 0), std::wstring::npos)
+                << "Wine now keeps a folder's DACL: remove WineDifference::FolderSecurityNotKept";
+        } else {
+            EXPECT_EQ(held, L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)");
+        }
+        Ok(lock.value()->Release());
+        // Released once: the lock's end does nothing more.
+    }
+    EXPECT_EQ(DaclText(folder), before);
+    EXPECT_TRUE(::MoveFileW(folder.c_str(), moved.c_str())) << "still held after the release";
+}
+
+// The descriptors setup gives what it makes and holds, parsed from their text as Windows parses them.
+TEST(SecurityTest, DescriptorsAreProtectedAndGrantExactlyTheirEntries) {
+    struct Ace {
+        const wchar_t* sid;
+        ACCESS_MASK mask;
+        BYTE flags;
+    };
+    constexpr BYTE kInherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    constexpr ACCESS_MASK kReadAndRun = 0x1200a9;  // FILE_GENERIC_READ | FILE_GENERIC_EXECUTE
+    struct Case {
+        const char* label;
+        const wchar_t* sddl;
+        std::vector<Ace> aces;
+    };
+    const Case cases[] = {
+        {"the installer's copy",
+         kInstallerCopySecurity,
+         {{L"S-1-5-18", FILE_ALL_ACCESS, 0}, {L"S-1-5-32-544", FILE_ALL_ACCESS, 0}, {L"S-1-5-32-545", kReadAndRun, 0}}},
+        {"the held install root",
+         kHeldFolderSecurity,
+         {{L"S-1-5-18", FILE_ALL_ACCESS, kInherited},
+          {L"S-1-5-32-544", FILE_ALL_ACCESS, kInherited},
+          {L"S-1-5-32-545", kReadAndRun, kInherited},
+          {L"S-1-3-4", kReadAndRun, kInherited}}},  // OWNER RIGHTS: the owner may not change the access
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        UniqueLocalMemory descriptor;
+        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            c.sddl, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr));
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
+        EXPECT_TRUE(control & SE_DACL_PROTECTED) << "inherits from above";
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL dacl = nullptr;
+        ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
+        ASSERT_TRUE(present && dacl);
+        ASSERT_EQ(dacl->AceCount, c.aces.size());
+        for (DWORD i = 0; i < dacl->AceCount; ++i) {
+            SCOPED_TRACE(ToUtf8(c.aces[i].sid));
+            void* ace = nullptr;
+            ASSERT_TRUE(::GetAce(dacl, i, &ace));
+            const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+            EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+            EXPECT_EQ(allowed->Header.AceFlags, c.aces[i].flags);
+            EXPECT_EQ(allowed->Mask, c.aces[i].mask);
+            UniqueLocalMemory sid;
+            ASSERT_TRUE(::ConvertStringSidToSidW(c.aces[i].sid, reinterpret_cast<PSID*>(sid.put())));
+            EXPECT_TRUE(::EqualSid(const_cast<DWORD*>(&allowed->SidStart), sid.get()));
+        }
+    }
 }
 
 TEST_F(Win32PlatformTest, CreateFolderMakesOneFolderAndFailsWhenItExists) {
@@ -271,7 +407,7 @@ TEST_F(Win32PlatformTest, CopyIntoAFolderKeepsTheFileNameAndTheSourcesAttributes
     WriteBytes(Path(L"source.dll"), "new contents");
     ASSERT_TRUE(::SetFileAttributesW(Path(L"source.dll").c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(::CreateDirectoryW(Path(L"system").c_str(), nullptr));
-    Ok(platform_.CopyFileOverwrite(Path(L"source.dll"), Path(L"system\\"), setup::Sha256Of("new contents")));
+    Ok(CopyFileOverwrite(platform_, Path(L"source.dll"), Path(L"system\\"), setup::Sha256Of("new contents")));
     EXPECT_EQ(ReadFileBytes(Path(L"system\\source.dll")), "new contents");
     // As CopyFile leaves it: read-only like the source (a file from a disc), which the component step clears.
     EXPECT_TRUE(Ok(platform_.GetAttributes(Path(L"system\\source.dll"))) & setup::kAttrReadOnly);
@@ -280,7 +416,7 @@ TEST_F(Win32PlatformTest, CopyIntoAFolderKeepsTheFileNameAndTheSourcesAttributes
 
 TEST_F(Win32PlatformTest, CopyOntoAFilePathRenames) {
     WriteBytes(Path(L"rudize.exe"), "installer");
-    Ok(platform_.CopyFileOverwrite(Path(L"rudize.exe"), Path(L"setup.exe"), Digest(Path(L"rudize.exe"))));
+    Ok(CopyFileOverwrite(platform_, Path(L"rudize.exe"), Path(L"setup.exe"), Digest(Path(L"rudize.exe"))));
     EXPECT_EQ(ReadFileBytes(Path(L"setup.exe")), "installer");
     EXPECT_EQ(ReadFileBytes(Path(L"rudize.exe")), "installer");
 }
@@ -288,19 +424,19 @@ TEST_F(Win32PlatformTest, CopyOntoAFilePathRenames) {
 TEST_F(Win32PlatformTest, CopyOverwritesAnExistingFile) {
     WriteBytes(Path(L"new.dll"), "new");
     WriteBytes(Path(L"old.dll"), "old and longer");
-    Ok(platform_.CopyFileOverwrite(Path(L"new.dll"), Path(L"old.dll"), Digest(Path(L"new.dll"))));
+    Ok(CopyFileOverwrite(platform_, Path(L"new.dll"), Path(L"old.dll"), Digest(Path(L"new.dll"))));
     EXPECT_EQ(ReadFileBytes(Path(L"old.dll")), "new");
 
     ASSERT_TRUE(::CreateDirectoryW(Path(L"into").c_str(), nullptr));
     WriteBytes(Path(L"into\\new.dll"), "stale");
-    Ok(platform_.CopyFileOverwrite(Path(L"new.dll"), Path(L"into\\"), Digest(Path(L"new.dll"))));
+    Ok(CopyFileOverwrite(platform_, Path(L"new.dll"), Path(L"into\\"), Digest(Path(L"new.dll"))));
     EXPECT_EQ(ReadFileBytes(Path(L"into\\new.dll")), "new");
 }
 
 TEST_F(Win32PlatformTest, CopyFailuresAreReported) {
-    EXPECT_FALSE(platform_.CopyFileOverwrite(Path(L"missing.dll"), Path(L"x.dll"), setup::Sha256Of("")).ok());
+    EXPECT_FALSE(CopyFileOverwrite(platform_, Path(L"missing.dll"), Path(L"x.dll"), setup::Sha256Of("")).ok());
     WriteBytes(Path(L"a.dll"), "a");
-    EXPECT_FALSE(platform_.CopyFileOverwrite(Path(L"a.dll"), Path(L"no folder\\"), Digest(Path(L"a.dll"))).ok());
+    EXPECT_FALSE(CopyFileOverwrite(platform_, Path(L"a.dll"), Path(L"no folder\\"), Digest(Path(L"a.dll"))).ok());
 }
 
 // A large file, read in several pieces: the digest is the whole file's.
@@ -324,7 +460,7 @@ TEST_F(Win32PlatformTest, CopyOfAFileThatDoesNotMatchItsRecordLeavesTheTargetAsI
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        const auto failure = platform_.CopyFileOverwrite(Path(L"comdlg32.ocx"), Path(L"system\\"), c.record);
+        const auto failure = CopyFileOverwrite(platform_, Path(L"comdlg32.ocx"), Path(L"system\\"), c.record);
         ASSERT_FALSE(failure.ok());
         std::printf("      description: %s\n", ToUtf8(failure.error()).c_str());
         EXPECT_TRUE(failure.unverified());
@@ -332,7 +468,7 @@ TEST_F(Win32PlatformTest, CopyOfAFileThatDoesNotMatchItsRecordLeavesTheTargetAsI
         EXPECT_EQ(ReadFileBytes(Path(L"system\\comdlg32.ocx")), "the copy other programs use");
         EXPECT_EQ(FolderNames(Path(L"system")), std::vector<std::wstring>{L"comdlg32.ocx"}) << "left behind";
     }
-    Ok(platform_.CopyFileOverwrite(Path(L"comdlg32.ocx"), Path(L"system\\"), setup::Sha256Of(large)));
+    Ok(CopyFileOverwrite(platform_, Path(L"comdlg32.ocx"), Path(L"system\\"), setup::Sha256Of(large)));
     EXPECT_TRUE(ReadFileBytes(Path(L"system\\comdlg32.ocx")) == large);
 }
 
@@ -346,7 +482,7 @@ TEST_F(Win32PlatformTest, ReadOnlyFileResistsPlainDeleteButNotForcedDelete) {
     ASSERT_FALSE(::DeleteFileW(file.c_str()))
         << "a read-only file was deleted without clearing the bit: is Wine running as root?";
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_FALSE(platform_.CopyFileOverwrite(Path(L"setup.exe"), file, Digest(file)).ok());
+    EXPECT_FALSE(CopyFileOverwrite(platform_, Path(L"setup.exe"), file, Digest(file)).ok());
 
     Ok(platform_.DeleteFileForce(file));
     EXPECT_FALSE(Ok(platform_.FileExists(file)));
@@ -363,6 +499,71 @@ TEST_F(Win32PlatformTest, ForcedDeleteOfAPlainFileAndOfAMissingOne) {
 
 // ---------------------------------------------------------------------------------------------------------
 // Starting programs.
+
+// A started program takes DLLs named without a path from the system folder before its own: one planted beside
+// it under a system DLL's name is not loaded (Windows 10 and later).
+void ExpectPrefersSystem32(const std::vector<std::wstring>& record) {
+    ASSERT_GE(record.size(), 6u) << "the started program recorded no image-load policy";
+    if (Applies(WineDifference::ImageLoadPolicyIgnored)) {
+        EXPECT_NE(record[5], L"prefer_system32=1")
+            << "Wine now starts a program under the policy: remove WineDifference::ImageLoadPolicyIgnored";
+    } else {
+        EXPECT_EQ(record[5], L"prefer_system32=1");
+    }
+}
+
+// CreateProcessW as a system that refuses the image-load policy answers (Windows 7 and 8), or one that cannot
+// find the program; every start it is asked for is recorded.
+struct StartsSeen {
+    std::vector<DWORD> flags;
+    std::vector<WORD> show;
+    DWORD refuse_with = ERROR_INVALID_PARAMETER;
+} g_starts;
+
+BOOL WINAPI RefusingPolicy(LPCWSTR application, LPWSTR command_line, LPSECURITY_ATTRIBUTES process_security,
+                           LPSECURITY_ATTRIBUTES thread_security, BOOL inherit, DWORD flags, LPVOID environment,
+                           LPCWSTR folder, LPSTARTUPINFOW startup, LPPROCESS_INFORMATION process) {
+    g_starts.flags.push_back(flags);
+    g_starts.show.push_back(startup->wShowWindow);
+    if (flags & EXTENDED_STARTUPINFO_PRESENT) {
+        ::SetLastError(g_starts.refuse_with);
+        return FALSE;
+    }
+    return ::CreateProcessW(application, command_line, process_security, thread_security, inherit, flags, environment,
+                            folder, startup, process);
+}
+
+TEST_F(Win32PlatformTest, APolicyTheSystemRefusesStartsTheProgramAsBefore) {
+    const std::wstring record = Path(L"record.txt");
+    ScopedEnv env(L"SETUP_HELPER_RECORD", record);
+    std::wstring command_line = L"\"" + HelperPath() + L"\" /i";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNOACTIVATE;
+
+    g_starts = {};
+    ProcessInformation process;
+    ASSERT_TRUE(CreateProcessPreferringSystem32(nullptr, command_line.data(), 0, nullptr, startup, process.put(),
+                                                RefusingPolicy));
+    // Asked with the policy, refused, then started without it, with everything else as it was.
+    EXPECT_EQ(g_starts.flags, (std::vector<DWORD>{EXTENDED_STARTUPINFO_PRESENT, 0}));
+    EXPECT_EQ(g_starts.show, (std::vector<WORD>{SW_SHOWNOACTIVATE, SW_SHOWNOACTIVATE}));
+    const auto lines = WaitForRecord(record);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], command_line);
+    EXPECT_EQ(lines[3], L"show=4 flags=1");
+
+    // A program that cannot be started is not tried again: the failure is its own, and it is kept.
+    g_starts = {};
+    g_starts.refuse_with = ERROR_FILE_NOT_FOUND;
+    ProcessInformation none;
+    ::SetLastError(0xdeadbeef);
+    EXPECT_FALSE(
+        CreateProcessPreferringSystem32(nullptr, command_line.data(), 0, nullptr, startup, none.put(), RefusingPolicy));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(g_starts.flags, std::vector<DWORD>{EXTENDED_STARTUPINFO_PRESENT});
+}
 
 TEST_F(Win32PlatformTest, StartProgramOfAMissingProgramFails) {
     const auto failure = platform_.StartProgram(L"\"" + Path(L"missing\\REGSVR32.exe") + L"\" /s x.dll", L"");
@@ -391,6 +592,7 @@ TEST_F(Win32PlatformTest, StartProgramPassesTheQuotedPathAndArguments) {
     EXPECT_EQ(lines[1], current);
     EXPECT_EQ(lines[2], folder);
     EXPECT_EQ(lines[3], L"show=4 flags=1");  // SW_SHOWNOACTIVATE, STARTF_USESHOWWINDOW
+    ExpectPrefersSystem32(lines);
 
     // Given a current folder (the registrar's, the system folder), the program starts in it.
     ASSERT_TRUE(::DeleteFileW(record.c_str()));
@@ -427,6 +629,7 @@ TEST_F(Win32PlatformTest, RunCopyAndWaitFinishesWithAProgramThatEnds) {
     ASSERT_GE(lines.size(), 1u);
     // With no command line the program sees its own path as its command line.
     EXPECT_NE(lines[0].find(program), std::wstring::npos) << ToUtf8(lines[0]);
+    ExpectPrefersSystem32(lines);
 }
 
 TEST_F(Win32PlatformTest, RunCopyAndWaitTimesOutAndLeavesTheProgramRunning) {

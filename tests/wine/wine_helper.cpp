@@ -6,6 +6,7 @@
 //   program folder (Win32Platform::ProgramFolder)
 //   show=<wShowWindow> flags=<dwFlags> of its start-up information
 //   pid=<process id>
+//   prefer_system32=<the PreferSystem32Images bit of its image-load policy, or "unknown">
 // The record is written to a temporary name and then renamed, so a reader never sees half of it.
 // With SETUP_HELPER_SLEEP_MS set, it then stays alive that long: the tests need a program that runs for a
 // known time. Its exit code is SETUP_HELPER_EXIT_CODE, or 0.
@@ -19,6 +20,7 @@
 #include "core/design/agreement_design.h"
 #include "support/utf8.h"
 #include "win32/handles.h"
+#include "win32/system_library.h"
 #include "win32/win32_platform.h"
 #include "windows/forms.h"
 
@@ -29,6 +31,16 @@ std::wstring Env(const wchar_t* name) {
     const DWORD length = ::GetEnvironmentVariableW(name, buffer, 2048);
     if (length == 0 || length >= 2048) return {};
     return std::wstring(buffer, length);
+}
+
+// Whether this program takes DLLs named without a path from the system folder first (Windows 10 and later).
+std::string PreferSystem32() {
+    using GetPolicyFn = BOOL(WINAPI*)(HANDLE, PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+    const auto get =
+        setup::win32::ProcAddress<GetPolicyFn>(::GetModuleHandleW(L"kernel32.dll"), "GetProcessMitigationPolicy");
+    PROCESS_MITIGATION_IMAGE_LOAD_POLICY policy{};
+    if (!get || !get(::GetCurrentProcess(), ProcessImageLoadPolicy, &policy, sizeof policy)) return "unknown";
+    return std::to_string(policy.PreferSystem32Images);
 }
 
 bool WriteRecord(const std::wstring& path) {
@@ -43,7 +55,8 @@ bool WriteRecord(const std::wstring& path) {
 
     std::string text = ToUtf8(::GetCommandLineW()) + "\n" + ToUtf8(folder) + "\n" + ToUtf8(program_folder) + "\n" +
                        "show=" + std::to_string(startup.wShowWindow) + " flags=" + std::to_string(startup.dwFlags) +
-                       "\n" + "pid=" + std::to_string(::GetCurrentProcessId()) + "\n";
+                       "\n" + "pid=" + std::to_string(::GetCurrentProcessId()) + "\n" +
+                       "prefer_system32=" + PreferSystem32() + "\n";
 
     const std::wstring temporary = path + L".part";
     {

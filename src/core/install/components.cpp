@@ -69,30 +69,38 @@ bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const C
     const std::wstring target = folders.system + std::wstring(row.name);
     const std::wstring source = folders.setup + std::wstring(kSourceFolder) + std::wstring(row.name);
 
-    const Status cleared = ClearReadOnlyIfPresent(platform, target);
-    if (row.check == CheckMode::Trapped && !trap.Check(cleared)) return false;
-
-    // A copy the medium's records do not vouch for has changed nothing in the system folder, and whatever is
-    // there is neither fixed up nor registered in its name: a trapped row reports it and stops, an ignored
-    // row is skipped.
-    const Status copied = platform.CopyFileOverwrite(source, folders.system, records.Find(row.name));
-    if (copied.unverified()) {
+    // The copy is read and checked against the medium's record before anything in the system folder changes: a
+    // file the records do not vouch for leaves the folder exactly as it was, and whatever is there is neither
+    // fixed up nor registered in its name. A trapped row reports it and stops, an ignored row is skipped.
+    const Result<std::unique_ptr<StagedCopy>> staged =
+        platform.StageCopy(source, folders.system, records.Find(row.name));
+    if (staged.unverified()) {
         if (row.check == CheckMode::Ignored) return true;
-        trap.Check(copied);
+        trap.Check(staged);
         return false;
     }
 
-    // From here on nothing is reported: any other failed copy (source missing, target protected) leaves
-    // whatever file is in the system folder, and that one is normalised and registered.
-    Ignored(platform, copied, L"CopyFileOverwrite");
+    // The row's check: an existing read-only file would refuse to be replaced.
+    const Status cleared = ClearReadOnlyIfPresent(platform, target);
+    if (row.check == CheckMode::Trapped && !trap.Check(cleared)) return false;
+    Ignored(platform, cleared, L"ClearReadOnly");
+
+    // From here on nothing is reported: a copy that could not be made (source missing) or put in place (target
+    // protected) leaves whatever file is in the system folder, and that one is normalised and registered.
+    if (Ignored(platform, staged, L"StageCopy")) Ignored(platform, staged.value()->PutInPlace(), L"PutInPlace");
     NormaliseAttributes(platform, target);
     if (!row.registered) return true;
 
-    // The registrar is not waited for: its outcome is never looked at, and "/s" keeps it silent. A start that
-    // fails and one that starts nothing are the same to the row.
-    const Result<TaskId> registrar =
-        platform.StartProgram(RegistrarCommandLine(folders.system, row.name), folders.system);
-    if (Ignored(platform, registrar, L"StartProgram registrar") && registrar.value() != 0) return true;
+    // Only a file that is in the system folder is registered: for a name that is not there, the registrar would
+    // go on to look in its current folder and along PATH, which may hold a folder any user can write. The
+    // registrar is not waited for: its outcome is never looked at, and "/s" keeps it silent. A start that fails,
+    // one that starts nothing and a file that is not there are the same to the row.
+    const Result<bool> present = platform.FileExists(target);
+    if (Ignored(platform, present, L"FileExists") && present.value()) {
+        const Result<TaskId> registrar =
+            platform.StartProgram(RegistrarCommandLine(folders.system, row.name), folders.system);
+        if (Ignored(platform, registrar, L"StartProgram registrar") && registrar.value() != 0) return true;
+    }
     // Still in the row's ignored part: a box that cannot be shown is skipped, and the row still fails.
     Ignored(
         platform,

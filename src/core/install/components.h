@@ -64,13 +64,14 @@ std::wstring RegistrarCommandLine(const std::wstring& system_folder, std::wstrin
 // "必要ファイル（" + name + "）を登録できません。"
 std::wstring RegistrationFailedText(std::wstring_view file_name);
 
-// Runs the procedure for one row. A failure of a trapped existence check is reported through the caller's
-// trapped region, and the row ends there; everything after the check runs with failures ignored. The copy is
-// checked against the row's record: a file that is not what the signed medium holds ends the row at once,
-// reported in a trapped row and skipped in an ignored one, and nothing of it is fixed up or registered.
-// Returns false when the row ended on a reported failure, or when the row is registered and the registrar
-// could not be started (after showing the registration-failed message). The registrar starts in the system
-// folder, so that a component missing there is never loaded from the setup program's current folder.
+// Runs the procedure for one row. The copy is read and checked against the row's record first: a file that is
+// not what the signed medium holds ends the row at once, with the system folder as it was, reported in a
+// trapped row and skipped in an ignored one, and nothing of it is fixed up or registered. A failure of a
+// trapped existence check is reported through the caller's trapped region, and the row ends there; everything
+// after the check runs with failures ignored. Returns false when the row ended on a reported failure, or when
+// the row is registered and either its file is not in the system folder or the registrar could not be started
+// (after showing the registration-failed message). The registrar starts in the system folder, so that a
+// component missing there is never loaded from the setup program's current folder.
 bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const ComponentRow& row,
                     const PayloadRecords& records, Trap& trap);
 

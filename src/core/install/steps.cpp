@@ -56,14 +56,6 @@ std::wstring ShortcutFileName(const std::wstring& folder) {
 bool RudIzeSteps::SetProgram() {
     Trap trap(platform_, kLocSetProgram);
     const std::wstring root{kInstallRoot};
-    // A root that leads elsewhere (planted by someone before setup ran, say) would have this elevated program
-    // write and delete wherever it points: refused before anything is asked, written or deleted through it.
-    const Result<bool> link = platform_.IsLink(root);
-    if (!trap.Check(link)) return false;
-    if (link.value()) {
-        trap.Check(Status(PlatformError{InstallRootIsLinkText()}));
-        return false;
-    }
     const Result<bool> installed = platform_.FolderExists(root);
     if (!trap.Check(installed)) return false;
     if (installed.value()) {
@@ -74,6 +66,18 @@ bool RudIzeSteps::SetProgram() {
     } else if (!trap.Check(platform_.CreateFolder(root))) {
         return false;
     }
+    // Any user may make the root before setup runs, or swap it while the question is open: from here on it is
+    // held, so it stays the folder it is now, and only administrators may change what is in it until the
+    // sequence ends. A root that leads elsewhere (a junction, say) would have this elevated program write, start
+    // and delete wherever it points: it is refused, and nothing goes through it.
+    Result<std::unique_ptr<FolderLock>> lock = platform_.LockFolder(root);
+    if (lock.link()) {
+        trap.Check(Status(PlatformError{InstallRootIsLinkText()}));
+        return false;
+    }
+    if (!trap.Check(lock)) return false;
+    root_lock_ = lock.take();
+
     const Result<std::wstring> folder = platform_.ProgramFolder();
     if (!trap.Check(folder)) return false;
     const std::wstring source =
@@ -95,6 +99,13 @@ bool RudIzeSteps::SetProgram() {
         return false;
     }
     return true;
+}
+
+void RudIzeSteps::ReleaseInstallRoot() {
+    if (!root_lock_) return;
+    // Users get back what they may do in the root: the application keeps its data there.
+    Ignored(platform_, root_lock_->Release(), L"ReleaseInstallRoot");
+    root_lock_.reset();
 }
 
 bool RudIzeSteps::SetDllFile() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,8 @@ public:
     virtual bool MakeIcon() = 0;
     virtual bool ExecuteRuvok() = 0;
     virtual bool DeleteSetupExe() = 0;
+    // After the last step that ran, whatever the outcome: the install root, held since SetProgram, is given back.
+    virtual void ReleaseInstallRoot() = 0;
 };
 
 inline constexpr std::wstring_view kPackageInstaller = L"rudize.exe";
@@ -53,10 +56,13 @@ public:
     bool MakeIcon() override;
     bool ExecuteRuvok() override;
     bool DeleteSetupExe() override;
+    void ReleaseInstallRoot() override;
 
 private:
     Platform& platform_;
     const PayloadRecords& records_;
+    // The install root, from SetProgram to the end of the sequence.
+    std::unique_ptr<FolderLock> root_lock_;
 };
 
 }  // namespace setup
