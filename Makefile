@@ -25,7 +25,7 @@ x86: deps
 
 dist: x86
 	@$(if $(filter command line,$(origin SIGN_PASSWORD)),echo "make dist: SIGN_PASSWORD is taken from the environment only and never from the make command line" >&2; exit 1)
-	SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_PKCS12="$(SIGN_PKCS12)" \
+	SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_PKCS12="$(SIGN_PKCS12)" SIGN_PASSWORD_FILE="$(SIGN_PASSWORD_FILE)" \
 	  SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" scripts/make-dist.sh "$(PACKAGE)"
 
 unit-test: native
