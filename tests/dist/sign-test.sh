@@ -2,10 +2,11 @@
 # Signing of the medium, with a throw-away certificate authority: setup.exe is signed and verifies
 # against that authority, a flipped byte breaks the signature, signing changes nothing but the signature
 # (setup.exe is then the build output with the digests of its Package filled in), the password comes from a
-# file that only openssl and osslsigncode open and is in no program's arguments or environment, and each bad
-# certificate or password file (wrong password, a key that is not the certificate's, expired or not yet valid,
-# missing files, a password file others can read or that is not one line, not for code signing) or a program
-# that is not the 32-bit build fails with a message that names it and leaves the media as they were.
+# file that only openssl and osslsigncode open and is in no program's arguments or environment, make refuses a
+# password given to it before any recipe runs, and each bad certificate or password file (wrong password, a key
+# that is not the certificate's, expired or not yet valid, missing files, a password file others can read or that
+# is not one line, not for code signing) or a program that is not the 32-bit build fails with a message that
+# names it and leaves the media as they were.
 # Works on the program already built in build/x86; the media go to a folder of its own. A signed medium
 # that verifies is left at build/signed/ (setup.exe and Package/) for the end-to-end tests.
 # Usage: sign-test.sh
@@ -285,6 +286,33 @@ check "sign.sh with a password in the environment fails" test "$rc" -ne 0
 check "sign.sh with a password in the environment: the message points to SIGN_PASSWORD_FILE" \
   output_says "SIGN_PASSWORD is not read from the environment.*SIGN_PASSWORD_FILE"
 check "sign.sh with a password in the environment leaves the file as it was" cmp -s "$tmp/alone.exe" "$tmp/built/medium.exe"
+
+# --- make: a password given to make is refused while the Makefile is read, before any recipe runs ---
+# make runs each recipe line with the SHELL given on its command line: this one runs nothing, it only notes
+# the line and its environment. So no build starts here even when make does not refuse.
+recorder=$tmp/recipe-shell
+printf '#!/bin/sh\n{ printf "recipe: %%s\\n" "$2"; export -p; } >>"%s"\n' "$tmp/recipes" >"$recorder"
+chmod +x "$recorder"
+run_make() {  # [VAR=value...] make arguments...: output in $tmp/out, exit code in $rc, recipes in $tmp/recipes
+  rm -f "$tmp/recipes"
+  env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS "$@" >"$tmp/out" 2>&1
+  rc=$?
+}
+run_make make -C "$root" --no-print-directory dist SHELL="$recorder" SIGN_PASSWORD_FILE="$pw/key.pw"
+check "make dist with a password file runs its recipes" \
+  bash -c "test $rc -eq 0 && grep -q '^recipe: scripts/install-deps.sh' '$tmp/recipes'"
+check "make dist hands the password file's name to make-dist" grep -qF "SIGN_PASSWORD_FILE=\"$pw/key.pw\"" "$tmp/recipes"
+check "make dist: no recipe has the password in its command or environment" not grep -q correct-horse "$tmp/recipes"
+run_make make -C "$root" dist SHELL="$recorder" SIGN_PASSWORD=correct-horse
+check "password on make's command line: make fails" test "$rc" -ne 0
+check "password on make's command line: the message points to SIGN_PASSWORD_FILE" \
+  output_says "SIGN_PASSWORD is refused (from the command line).*SIGN_PASSWORD_FILE"
+check "password on make's command line: no recipe ran" test ! -e "$tmp/recipes"
+run_make SIGN_PASSWORD=correct-horse make -C "$root" dist SHELL="$recorder"
+check "password in make's environment: make fails" test "$rc" -ne 0
+check "password in make's environment: the message points to SIGN_PASSWORD_FILE" \
+  output_says "SIGN_PASSWORD is refused (from the environment).*SIGN_PASSWORD_FILE"
+check "password in make's environment: no recipe ran" test ! -e "$tmp/recipes"
 
 echo "sign: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]
