@@ -11,14 +11,18 @@
 # Everything is made in a staging folder first and replaces what is in dist/ only when all of it succeeded,
 # so a failed build (a wrong password, say) leaves dist/ exactly as it was.
 set -euo pipefail
-# The signing password goes to the signing script and to no other command run here.
-sign_password=${SIGN_PASSWORD-}
-sign_password_set=${SIGN_PASSWORD+set}
-unset SIGN_PASSWORD
+# The signing password comes in a file (SIGN_PASSWORD_FILE) that only the programs which need it read (see
+# scripts/sign.sh). One in the environment would be inherited by every command run here, so it is refused
+# before any runs.
+[[ -z ${SIGN_PASSWORD+set} ]] || {
+  echo "make-dist: SIGN_PASSWORD is not read from the environment: put the password in a file only you can read" \
+       "and name it with SIGN_PASSWORD_FILE" >&2
+  exit 1
+}
 # Paths given relative to where the script was started from stay valid after the move to the source root.
 absolute() { [[ -z "$1" || "$1" == /* ]] && echo "$1" || echo "$PWD/$1"; }
 package=$(absolute "${1:-}")
-for v in SIGN_CERT SIGN_KEY SIGN_PKCS12 DIST_DIR BUILD_DIR; do
+for v in SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASSWORD_FILE DIST_DIR BUILD_DIR; do
   [[ -n "${!v:-}" ]] && export "$v=$(absolute "${!v}")"
 done
 cd "$(dirname "$0")/.."
@@ -63,8 +67,7 @@ fi
 scripts/payload-records.py write "$out/setup.exe" "$out/Package" "${required[@]}"
 
 if [[ -n "${SIGN_CERT:-}${SIGN_KEY:-}${SIGN_PKCS12:-}" ]]; then
-  (cd "$stage" && if [[ -n $sign_password_set ]]; then export SIGN_PASSWORD=$sign_password; fi &&
-    "$OLDPWD/scripts/sign.sh" medium/setup.exe) || {
+  (cd "$stage" && "$OLDPWD/scripts/sign.sh" medium/setup.exe) || {
     echo "make-dist: signing failed; $dist is left as it was" >&2
     exit 1
   }

@@ -5,8 +5,8 @@
 # The certificate comes from the environment:
 #   SIGN_CERT + SIGN_KEY   PEM certificate (leaf first, chain after it) and PEM private key
 #   SIGN_PKCS12            or one PKCS#12 file holding key, certificate and chain
-#   SIGN_PASSWORD          password of an encrypted key or of the PKCS#12 file; environment only, so it is never
-#                          seen on a command line
+#   SIGN_PASSWORD_FILE     file holding the password of an encrypted key or of the PKCS#12 file: one line, a newline
+#                          at its end optional and not part of the password; only its owner may read it
 #   SIGN_TIMESTAMP_URL     RFC 3161 time-stamp server; without it the signatures are not time-stamped
 #   SIGN_URL               optional web address the signature points to
 #
@@ -15,12 +15,6 @@
 # checked, so a failure leaves every file as it was.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-# The password reaches only the commands that read it: openssl through its own environment (with_password),
-# osslsigncode through a pipe. No other command run here has it in its environment.
-password=${SIGN_PASSWORD-}
-password_set=${SIGN_PASSWORD+set}
-unset SIGN_PASSWORD
-with_password() { SIGN_PASSWORD=$password "$@"; }
 
 # osslsigncode writes the description as an ASCII SpcString: Japanese text would reach Windows as mojibake,
 # so the signature names the product in Latin letters.
@@ -30,6 +24,9 @@ die() { echo "sign: $*" >&2; exit 1; }
 note() { echo "sign: $*"; }
 
 [[ $# -gt 0 ]] || die "usage: sign.sh FILE..."
+# A password in the environment is inherited by every program started after it, so none is taken from there.
+[[ -z ${SIGN_PASSWORD+set} ]] ||
+  die "SIGN_PASSWORD is not read from the environment: put the password in a file only you can read and name it with SIGN_PASSWORD_FILE"
 for f in "$@"; do [[ -f "$f" ]] || die "no such file to sign: $f"; done
 command -v osslsigncode >/dev/null || die "osslsigncode is not installed"
 
@@ -50,30 +47,58 @@ else
   [[ -f "$p12" ]] || die "PKCS#12 file not found: $p12"
 fi
 
-# openssl takes the password from the environment variable itself (env:), never from its arguments.
+# The password is handed to no program: openssl and osslsigncode are given the file's name and read it
+# themselves, so it is in no environment and on no command line, where other programs and users could see it.
+# openssl takes the first line up to its newline and keeps a carriage return; osslsigncode takes the whole file
+# less the line ends at its end. They read the same password only from a file of one line, so any other file is
+# refused here, before either says "wrong password" about a password that is right. That look at the file is
+# bash's own read, in this process, which keeps nothing of it: no other program opens the file.
+pwfile=${SIGN_PASSWORD_FILE:-}
 passin=(-passin pass:)
-[[ -n $password_set ]] && passin=(-passin env:SIGN_PASSWORD)
+readpass=()
+if [[ -n "$pwfile" ]]; then
+  [[ -e "$pwfile" ]] || die "password file not found: $pwfile (SIGN_PASSWORD_FILE)"
+  [[ -f "$pwfile" ]] || die "password file is not a file: $pwfile (SIGN_PASSWORD_FILE)"
+  [[ -r "$pwfile" ]] || die "password file cannot be read: $pwfile (SIGN_PASSWORD_FILE)"
+  # A password that other accounts can read is shared already. Refused rather than warned about: a warning
+  # scrolls past unread in a build log.
+  mode=$(stat -L -c %a "$pwfile")
+  (( (8#$mode & 8#044) == 0 )) ||
+    die "password file $pwfile can be read by other users (mode $mode): make it readable by its owner only (chmod 600)"
+  lines=0 cr='' text=''
+  while IFS= read -r line || [[ -n "$line" ]]; do
+    lines=$((lines + 1))
+    [[ -z "$line" ]] || text=yes
+    [[ "$line" != *$'\r'* ]] || cr=yes
+  done <"$pwfile"
+  line=''
+  [[ -n $text ]] || die "password file $pwfile is empty"
+  [[ -z $cr ]] || die "password file $pwfile has a carriage return (Windows line end): save it with a plain newline or none"
+  [[ $lines -eq 1 ]] || die "password file $pwfile has more than one line: it must hold only the password"
+  passin=(-passin "file:$pwfile")
+  readpass=(-readpass "$pwfile")
+fi
 
 leaf=$work/leaf.pem
 if [[ -n "$p12" ]]; then
-  if ! with_password openssl pkcs12 -in "$p12" -nokeys -clcerts "${passin[@]}" -out "$leaf" 2>"$work/err"; then
+  if ! openssl pkcs12 -in "$p12" -nokeys -clcerts "${passin[@]}" -out "$leaf" 2>"$work/err"; then
     if grep -qi 'invalid password\|mac verify' "$work/err"; then
-      [[ -n $password_set ]] || die "PKCS#12 file $p12 needs a password: set SIGN_PASSWORD in the environment"
-      die "wrong password for PKCS#12 file $p12 (SIGN_PASSWORD)"
+      [[ -n "$pwfile" ]] || die "PKCS#12 file $p12 needs a password: name the file holding it with SIGN_PASSWORD_FILE"
+      die "wrong password for PKCS#12 file $p12 (in $pwfile, SIGN_PASSWORD_FILE)"
     fi
     die "cannot read PKCS#12 file $p12: $(head -n1 "$work/err")"
   fi
   # The private key goes straight into the public-key extraction through a pipe, never onto disk.
-  with_password openssl pkcs12 -in "$p12" -nocerts -nodes "${passin[@]}" 2>/dev/null | openssl pkey -pubout -out "$work/key.pub" \
+  openssl pkcs12 -in "$p12" -nocerts -nodes "${passin[@]}" 2>/dev/null | openssl pkey -pubout -out "$work/key.pub" \
     2>/dev/null || die "PKCS#12 file $p12 holds no usable private key"
   # Bare PEM without the bag attributes, to compare with the certificate in the signature.
   openssl x509 -in "$leaf" -out "$leaf" 2>/dev/null || die "PKCS#12 file $p12 holds no certificate for its key"
 else
   openssl x509 -in "$cert" -out "$leaf" 2>/dev/null || die "not a PEM certificate: $cert"
-  if ! with_password openssl pkey -in "$key" "${passin[@]}" -pubout -out "$work/key.pub" 2>"$work/err"; then
+  if ! openssl pkey -in "$key" "${passin[@]}" -pubout -out "$work/key.pub" 2>"$work/err"; then
     if grep -q 'ENCRYPTED' "$key"; then
-      [[ -n $password_set ]] || die "key $key is encrypted: set SIGN_PASSWORD in the environment"
-      die "wrong password for key $key (SIGN_PASSWORD)"
+      [[ -n "$pwfile" ]] || die "key $key is encrypted: name the file holding its password with SIGN_PASSWORD_FILE"
+      die "wrong password for key $key (in $pwfile, SIGN_PASSWORD_FILE)"
     fi
     die "not a PEM private key: $key"
   fi
@@ -110,7 +135,7 @@ if [[ -n "$p12" ]]; then args+=(-pkcs12 "$p12"); else args+=(-certs "$cert" -key
 # The CAs that may close the chain: the machine's trusted roots and whatever came with the certificate.
 cafile=$work/ca.pem
 { cat /etc/ssl/certs/ca-certificates.crt 2>/dev/null || true
-  if [[ -n "$p12" ]]; then with_password openssl pkcs12 -in "$p12" -nokeys -cacerts "${passin[@]}" 2>/dev/null || true
+  if [[ -n "$p12" ]]; then openssl pkcs12 -in "$p12" -nokeys -cacerts "${passin[@]}" 2>/dev/null || true
   else cat "$cert"; fi
 } >"$cafile"
 
@@ -118,14 +143,8 @@ i=0
 for f in "$@"; do
   i=$((i + 1))
   out=$work/$i.signed
-  # The password reaches osslsigncode through a pipe of the shell's own, not through its arguments.
-  if [[ -n $password ]]; then
-    osslsigncode sign "${args[@]}" -readpass <(printf '%s' "$password") -in "$f" -out "$out" >"$work/log" 2>&1
-  else
-    osslsigncode sign "${args[@]}" -in "$f" -out "$out" >"$work/log" 2>&1
-  fi || {
+  osslsigncode sign "${args[@]}" "${readpass[@]}" -in "$f" -out "$out" >"$work/log" 2>&1 ||
     die "osslsigncode could not sign $f: $(grep -v '^\s*$' "$work/log" | tail -n 3 | tr '\n' ' ')"
-  }
   # Check what was written before it counts: the file's own digest matches the one signed, the signer is
   # our certificate, and without its signature the file is byte for byte what it was.
   osslsigncode verify -in "$out" -CAfile "$cafile" >"$work/verify" 2>&1 || true

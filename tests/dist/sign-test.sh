@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
 # Signing of the medium, with a throw-away certificate authority: setup.exe is signed and verifies
 # against that authority, a flipped byte breaks the signature, signing changes nothing but the signature
-# (setup.exe is then the build output with the digests of its Package filled in), the password reaches no
-# command but the ones that read it, and each bad certificate (wrong password, a key that is not the
-# certificate's, expired or not yet valid, missing files, not for code signing) or a program that is not the
-# 32-bit build fails with a message that names it and leaves the media as they were.
+# (setup.exe is then the build output with the digests of its Package filled in), the password comes from a
+# file that only openssl and osslsigncode open and is in no program's arguments or environment, make refuses a
+# password given to it before any recipe runs, and each bad certificate or password file (wrong password, a key
+# that is not the certificate's, expired or not yet valid, missing files, a password file others can read or that
+# is not one line, not for code signing) or a program that is not the 32-bit build fails with a message that
+# names it and leaves the media as they were.
 # Works on the program already built in build/x86; the media go to a folder of its own. A signed medium
 # that verifies is left at build/signed/ (setup.exe and Package/) for the end-to-end tests.
 # Usage: sign-test.sh
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 [[ -f "$root/build/x86/src/setup.exe" ]] || { echo "sign-test: build/x86/src/setup.exe is not built"; exit 1; }
+command -v strace >/dev/null || { echo "sign-test: strace is not installed (scripts/install-deps.sh installs it)"; exit 1; }
 
 tmp=$(mktemp -d)
 trap 'chmod -R u+w "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
 export DIST_DIR=$tmp/dist
-unset SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASSWORD SIGN_TIMESTAMP_URL SIGN_URL
+unset SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASSWORD SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL SIGN_URL
 # A copy of the built programs and packages as they are now: a build may replace them while this runs.
 export BUILD_DIR=$tmp/build
 mkdir -p "$tmp/built"
@@ -96,6 +99,21 @@ ossl pkey -in "$pki/good.key" -aes256 -passout pass:correct-horse -out "$pki/goo
 ossl pkcs12 -export -in "$pki/good.pem" -inkey "$pki/good.key" -certfile "$pki/ca.pem" -passout pass:p12-pass \
   -out "$pki/good.p12"
 
+# The password files, named unlike the passwords they hold so that a password found in a trace is the password.
+pw=$tmp/pw
+mkdir -m 700 "$pw"
+password_file() {  # name, content as a printf format, mode
+  printf "$2" >"$pw/$1" && chmod "${3:-600}" "$pw/$1"
+}
+password_file key.pw 'correct-horse\n'   # ended by a newline, as echo writes it
+password_file p12.pw 'p12-pass'          # without one
+password_file wrong.pw 'wrong\n'
+password_file shared.pw 'correct-horse\n' 640
+password_file crlf.pw 'correct-horse\r\n'
+password_file two-lines.pw 'correct-horse\nmore\n'
+password_file empty.pw ''
+password_file blank.pw '\n'
+
 # --- helpers ---
 make_dist() {  # env assignments...; output in $tmp/out, exit code in $rc
   env "$@" "$root/scripts/make-dist.sh" >"$tmp/out" 2>&1
@@ -119,6 +137,29 @@ version_kept() {
     grep -qx 'ProductName=≪ホルンデ≫サンプル版' <<<"$v" && grep -qx 'ProductVersion=2.04' <<<"$v" &&
     grep -qx 'FileVersion=2.04' <<<"$v"
 }
+# strace follows make-dist and every program it starts, one file per process: each program's path, arguments
+# and environment, and each file opened.
+trace=$tmp/trace
+traced_make_dist() {  # env assignments...; like make_dist
+  rm -rf "$trace" && mkdir "$trace"
+  env "$@" strace -f -ff -qq -v -s 1000000 -e trace=execve,openat -o "$trace/p" "$root/scripts/make-dist.sh" \
+    >"$tmp/out" 2>&1
+  rc=$?
+}
+# The programs of the traced run (a bash script by its name) that did what the awk condition says, sorted.
+programs_that() {  # awk condition on a line of the trace, with the variable file set to the second argument
+  local p
+  for p in "$trace"/p.*; do
+    awk -v file="${2:-}" '
+      /^execve\(/ && / = 0$/ {
+        split($0, q, "\""); prog = q[2]; sub(/.*\//, "", prog)
+        if (prog == "bash") { prog = q[6]; sub(/.*\//, "", prog) }
+      }
+      '"$1"' { print (prog == "" ? "(a subshell)" : prog) }' "$p"
+  done | sort -u | paste -sd ' '
+}
+opened_by() { programs_that '/^openat\(/ && index($0, "\"" file "\"") && !/ = -1 /' "$1"; }
+ran() { programs_that '/^execve\(/ && / = 0$/'; }
 output_says() { grep -q -- "$1" "$tmp/out" || { echo "  output was:"; sed 's/^/    /' "$tmp/out"; return 1; }; }
 lines_matching() { grep -c -- "$1" "$tmp/out"; }
 
@@ -134,21 +175,16 @@ check "the build output itself records nothing" \
 check "no certificate: medium.iso made" test -s "$DIST_DIR/medium.iso"
 
 # --- PEM certificate with an encrypted key ---
-# Two programs make dist runs (osslsigncode, which gets the password through a pipe, and xorriso, which makes
-# the image after signing) are watched: each notes whether the password was in its environment.
-spy=$tmp/spy
-mkdir -p "$spy"
-for program in osslsigncode xorriso; do
-  printf '#!/bin/sh\necho "%s ${SIGN_PASSWORD:+password}" >>"%s"\nexec "%s" "$@"\n' \
-    "$program" "$tmp/spy.log" "$(command -v "$program")" >"$spy/$program"
-  chmod +x "$spy/$program"
-done
-make_dist SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD=correct-horse PATH="$spy:$PATH"
+traced_make_dist SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD_FILE="$pw/key.pw"
 check "signed make-dist succeeds" test "$rc" -eq 0 || sed 's/^/    /' "$tmp/out"
 check "without a time-stamp server one line says so" test "$(lines_matching 'not time-stamped')" -eq 1
 check "the password never reaches the output" not grep -q correct-horse "$tmp/out"
-check "osslsigncode and xorriso ran" bash -c "grep -q '^osslsigncode' '$tmp/spy.log' && grep -q '^xorriso' '$tmp/spy.log'"
-check "neither osslsigncode nor xorriso had the password in its environment" not grep -q password "$tmp/spy.log"
+check "the trace holds the environment of the programs run" grep -rqF "SIGN_PASSWORD_FILE=$pw/key.pw" "$trace"
+check "the trace shows osslsigncode and xorriso run" \
+  bash -c "grep -rq '^execve(\"[^\"]*/osslsigncode\"' '$trace' && grep -rq '^execve(\"[^\"]*/xorriso\"' '$trace'"
+check "no program had the password in its arguments or environment" not grep -rq correct-horse "$trace"
+check "only openssl, osslsigncode and sign.sh's own check open the password file" \
+  test "$(opened_by "$pw/key.pw")" == "openssl osslsigncode sign.sh"
 exe=$DIST_DIR/medium/setup.exe
 check "setup.exe is signed" is_signed "$exe"
 check "setup.exe verifies against the test CA" verifies "$exe"
@@ -176,8 +212,11 @@ check "media and images of the signed build pass the distribution check" \
   bash -c "'$root/tests/dist/check-dist.sh' '$DIST_DIR' >'$tmp/check' 2>&1 || { cat '$tmp/check'; false; }"
 
 # --- PKCS#12 with its password ---
-make_dist SIGN_PKCS12="$pki/good.p12" SIGN_PASSWORD=p12-pass
+traced_make_dist SIGN_PKCS12="$pki/good.p12" SIGN_PASSWORD_FILE="$pw/p12.pw"
 check "PKCS#12 make-dist succeeds" test "$rc" -eq 0 || sed 's/^/    /' "$tmp/out"
+check "PKCS#12: no program had the password in its arguments or environment" not grep -rq p12-pass "$trace"
+check "PKCS#12: only openssl, osslsigncode and sign.sh's own check open the password file" \
+  test "$(opened_by "$pw/p12.pw")" == "openssl osslsigncode sign.sh"
 check "PKCS#12: setup.exe verifies against the test CA" verifies "$DIST_DIR/medium/setup.exe"
 check "PKCS#12: setup.exe without its signature is the build output" unsigned_is_built "medium"
 
@@ -191,11 +230,31 @@ fails_with() {  # label, expected message, env assignments...
   check "$label: dist is left as it was" test "$(snapshot)" == "$before"
   check "$label: no staging folder is left behind" not compgen -G "$tmp/dist-staging.*"
 }
-fails_with "wrong key password" "wrong password for key" \
-  SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD=wrong
-fails_with "encrypted key without password" "is encrypted: set SIGN_PASSWORD" \
+fails_with "wrong key password" "wrong password for key .* (in $pw/wrong.pw, SIGN_PASSWORD_FILE)" \
+  SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD_FILE="$pw/wrong.pw"
+fails_with "encrypted key without password" "is encrypted: name the file holding its password with SIGN_PASSWORD_FILE" \
   SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key"
-fails_with "wrong PKCS#12 password" "wrong password for PKCS#12 file" SIGN_PKCS12="$pki/good.p12" SIGN_PASSWORD=wrong
+fails_with "wrong PKCS#12 password" "wrong password for PKCS#12 file .* (in $pw/wrong.pw, SIGN_PASSWORD_FILE)" \
+  SIGN_PKCS12="$pki/good.p12" SIGN_PASSWORD_FILE="$pw/wrong.pw"
+fails_with "PKCS#12 without password" "needs a password: name the file holding it with SIGN_PASSWORD_FILE" \
+  SIGN_PKCS12="$pki/good.p12"
+fails_with "missing password file" "password file not found: $pw/absent.pw" \
+  SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD_FILE="$pw/absent.pw"
+fails_with "password file others can read" "password file $pw/shared.pw can be read by other users (mode 640)" \
+  SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD_FILE="$pw/shared.pw"
+fails_with "password file with a Windows line end" "password file $pw/crlf.pw has a carriage return" \
+  SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD_FILE="$pw/crlf.pw"
+fails_with "password file of two lines" "password file $pw/two-lines.pw has more than one line" \
+  SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD_FILE="$pw/two-lines.pw"
+fails_with "empty password file" "password file $pw/empty.pw is empty" \
+  SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD_FILE="$pw/empty.pw"
+fails_with "password file of an empty line" "password file $pw/blank.pw is empty" \
+  SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good-enc.key" SIGN_PASSWORD_FILE="$pw/blank.pw"
+# With a key that needs no password, which would be signed with if the password were let through.
+fails_with "password in the environment" "SIGN_PASSWORD is not read from the environment.*SIGN_PASSWORD_FILE" \
+  SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good.key" SIGN_PASSWORD=correct-horse
+traced_make_dist SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good.key" SIGN_PASSWORD=correct-horse
+check "password in the environment: make-dist refuses it before it starts any program" test "$(ran)" == "make-dist.sh"
 fails_with "mismatched key" "private key does not belong to certificate" \
   SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/other.key"
 fails_with "expired certificate" "expired on" SIGN_CERT="$pki/expired.pem" SIGN_KEY="$pki/expired.key"
@@ -204,7 +263,7 @@ fails_with "missing certificate file" "certificate file not found" \
   SIGN_CERT="$pki/absent.pem" SIGN_KEY="$pki/good.key"
 fails_with "missing key file" "key file not found" SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/absent.key"
 fails_with "certificate without its key" "SIGN_KEY is missing" SIGN_CERT="$pki/good.pem"
-fails_with "missing PKCS#12 file" "PKCS#12 file not found" SIGN_PKCS12="$pki/absent.p12" SIGN_PASSWORD=x
+fails_with "missing PKCS#12 file" "PKCS#12 file not found" SIGN_PKCS12="$pki/absent.p12" SIGN_PASSWORD_FILE="$pw/p12.pw"
 fails_with "certificate not for code signing" "not for code signing" \
   SIGN_CERT="$pki/server.pem" SIGN_KEY="$pki/server.key"
 fails_with "unreachable time-stamp server" "could not sign" \
@@ -217,6 +276,43 @@ pe=$(od -An -tu4 -j 60 -N4 "$tmp/build64/x86/src/setup.exe" | tr -d ' ')
 printf '\x64\x86' | dd of="$tmp/build64/x86/src/setup.exe" bs=1 seek=$((pe + 4)) conv=notrunc status=none
 fails_with "a 64-bit program" "is not the 32-bit (i686) program" \
   BUILD_DIR="$tmp/build64" SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good.key"
+
+# sign.sh on its own takes no password from the environment either, and touches nothing then.
+cp "$tmp/built/medium.exe" "$tmp/alone.exe"
+SIGN_CERT="$pki/good.pem" SIGN_KEY="$pki/good.key" SIGN_PASSWORD=correct-horse "$root/scripts/sign.sh" \
+  "$tmp/alone.exe" >"$tmp/out" 2>&1
+rc=$?
+check "sign.sh with a password in the environment fails" test "$rc" -ne 0
+check "sign.sh with a password in the environment: the message points to SIGN_PASSWORD_FILE" \
+  output_says "SIGN_PASSWORD is not read from the environment.*SIGN_PASSWORD_FILE"
+check "sign.sh with a password in the environment leaves the file as it was" cmp -s "$tmp/alone.exe" "$tmp/built/medium.exe"
+
+# --- make: a password given to make is refused while the Makefile is read, before any recipe runs ---
+# make runs each recipe line with the SHELL given on its command line: this one runs nothing, it only notes
+# the line and its environment. So no build starts here even when make does not refuse.
+recorder=$tmp/recipe-shell
+printf '#!/bin/sh\n{ printf "recipe: %%s\\n" "$2"; export -p; } >>"%s"\n' "$tmp/recipes" >"$recorder"
+chmod +x "$recorder"
+run_make() {  # [VAR=value...] make arguments...: output in $tmp/out, exit code in $rc, recipes in $tmp/recipes
+  rm -f "$tmp/recipes"
+  env -u MAKEFLAGS -u MAKELEVEL -u MFLAGS "$@" >"$tmp/out" 2>&1
+  rc=$?
+}
+run_make make -C "$root" --no-print-directory dist SHELL="$recorder" SIGN_PASSWORD_FILE="$pw/key.pw"
+check "make dist with a password file runs its recipes" \
+  bash -c "test $rc -eq 0 && grep -q '^recipe: scripts/install-deps.sh' '$tmp/recipes'"
+check "make dist hands the password file's name to make-dist" grep -qF "SIGN_PASSWORD_FILE=\"$pw/key.pw\"" "$tmp/recipes"
+check "make dist: no recipe has the password in its command or environment" not grep -q correct-horse "$tmp/recipes"
+run_make make -C "$root" dist SHELL="$recorder" SIGN_PASSWORD=correct-horse
+check "password on make's command line: make fails" test "$rc" -ne 0
+check "password on make's command line: the message points to SIGN_PASSWORD_FILE" \
+  output_says "SIGN_PASSWORD is refused (from the command line).*SIGN_PASSWORD_FILE"
+check "password on make's command line: no recipe ran" test ! -e "$tmp/recipes"
+run_make SIGN_PASSWORD=correct-horse make -C "$root" dist SHELL="$recorder"
+check "password in make's environment: make fails" test "$rc" -ne 0
+check "password in make's environment: the message points to SIGN_PASSWORD_FILE" \
+  output_says "SIGN_PASSWORD is refused (from the environment).*SIGN_PASSWORD_FILE"
+check "password in make's environment: no recipe ran" test ! -e "$tmp/recipes"
 
 echo "sign: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]
