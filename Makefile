@@ -44,7 +44,8 @@ e2e-test: dist
 	tests/e2e/run.sh build/x86
 
 test: unit-test dist
-	scripts/check-layers.sh
+	scripts/check-layers.py
+	tests/layers/run.sh
 	tests/dist/check-dist.sh dist
 	tests/dist/sign-test.sh
 	tests/wine/run.sh build/x86

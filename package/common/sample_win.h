@@ -1,5 +1,5 @@
 // Small helpers shared by the sample stand-ins: a folder maker and a UTF-8 line appender. Handles and UTF-8
-// are the project's own (src/win32/handles.h, tests/support/utf8).
+// are the project's own (src/win32/handles.h, support/utf8).
 #pragma once
 
 #include <windows.h>

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "support/files.h"
-#include "uidriver.h"
+#include "support/uidriver.h"
+#include "tests/helpers/files.h"
 
 namespace ud = uidriver;
 

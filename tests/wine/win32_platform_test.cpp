@@ -21,8 +21,8 @@
 #include "win32/verified_copy.h"
 #include "win32/win32_platform.h"
 #include "windows/install_run.h"
-#include "support/files.h"
 #include "support/utf8.h"
+#include "tests/helpers/files.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // uidriver.exe: the demo's driver. `uidriver demo <setup.exe> <shot-request-dir>` clicks through the whole
 // flow and asks for a screenshot of each window; what it does goes to stdout as UTF-8. Exit code 0 when the
 // flow went through, 1 when a window or message did not come, 2 on a usage error.
-#include "uidriver.h"
+#include "support/uidriver.h"
 
 #include <cstdio>
 #include <cwchar>

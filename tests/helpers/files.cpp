@@ -1,4 +1,4 @@
-#include "support/files.h"
+#include "tests/helpers/files.h"
 
 #include <shlobj.h>
 #include <shobjidl.h>

@@ -1,5 +1,5 @@
-// UTF-8 for the tests and the UI driver: what they write to logs and test output, and read back from files
-// and other programs. The same code on Linux (wchar_t holds a code point) and Windows (UTF-16).
+// UTF-8 for the tests, the UI driver and the sample programs: what they write to logs and test output, and
+// read back from files and other programs. The same code on Linux (wchar_t holds a code point) and Windows (UTF-16).
 #pragma once
 
 #include <string>

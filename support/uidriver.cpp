@@ -1,4 +1,4 @@
-#include "uidriver.h"
+#include "support/uidriver.h"
 
 #include <commctrl.h>
 #include <oleacc.h>
