@@ -123,7 +123,7 @@ Status WriteHeldCopy(const std::wstring& source, const std::wstring& copy, const
     const Status copied = CopyChecked(from.get(), writing.get(), *expected);
     if (!copied.ok()) {
         writing.reset();
-        ::DeleteFileW(copy.c_str());
+        if (!::DeleteFileW(copy.c_str())) NoteLastError(L"DeleteFileW " + copy);
         return copied;
     }
 
