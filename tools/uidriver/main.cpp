@@ -34,7 +34,10 @@ void Err(const std::wstring& line) {
 int Demo(const std::wstring& setup, const std::wstring& shots) {
     const std::wstring kInstall = L"「ホルンデ」サンプル版のセットアップ";
     int step = 0;
-    auto shot = [&](const std::wstring& what) {
+    // A window may be on screen before it has painted all of itself: its pending painting is done first (the
+    // paint messages are sent to its thread, and RedrawWindow returns once they are handled).
+    auto shot = [&](const std::wstring& what, HWND window = nullptr) {
+        if (window) RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         wchar_t name[64];
         swprintf(name, 64, L"%02d-", ++step);
         bool served = RequestScreenshot(shots, name + what, kShotTimeoutMs);
@@ -52,17 +55,17 @@ int Demo(const std::wstring& setup, const std::wstring& shots) {
     Out(L"pid=" + std::to_wstring(p.pid()));
     HWND menu = WaitWindow(p.pid(), kInstall, kWindowTimeoutMs);
     if (!menu) return fail(L"menu did not appear", p);
-    shot(L"menu");
+    shot(L"menu", menu);
     ClickButton(menu, kInstall);
 
     HWND terms = WaitWindow(p.pid(), L"同意する", kWindowTimeoutMs);
     if (!terms) return fail(L"terms window did not appear", p);
-    shot(L"terms");
+    shot(L"terms", terms);
     ClickButton(terms, L"同意する");
 
     HWND progress = WaitWindow(p.pid(), L"ｷｬﾝｾﾙ", kWindowTimeoutMs);
     if (!progress) return fail(L"progress window did not appear", p);
-    shot(L"progress");
+    shot(L"progress", progress);
     ClickButton(progress, L"セットアップ");
 
     // Answer every box (Yes to the question about an existing installation) until the menu is back.
@@ -71,7 +74,7 @@ int Demo(const std::wstring& setup, const std::wstring& shots) {
         if (!WaitMessageBox(p.pid(), kMessageTimeoutMs, &m)) return fail(L"no outcome message", p);
         Out(L"message: " + Escape(m.text));
         const bool question = m.buttons.size() == 2;
-        shot(question ? L"question" : L"message");
+        shot(question ? L"question" : L"message", m.hwnd);
         AnswerMessageBox(m.hwnd, question ? IDYES : m.buttons.front().first);
         bool menu_back = false;
         const bool settled = WaitUntil(
@@ -86,7 +89,7 @@ int Demo(const std::wstring& setup, const std::wstring& shots) {
     }
     menu = WaitWindow(p.pid(), kInstall, kWindowTimeoutMs);
     if (!menu) return fail(L"menu did not come back", p);
-    shot(L"menu-again");
+    shot(L"menu-again", menu);
     ClickButton(menu, L"終了");
     DWORD code = 0;
     if (!p.WaitExit(kExitTimeoutMs, &code)) return fail(L"program did not end", p);
