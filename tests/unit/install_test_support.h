@@ -53,7 +53,7 @@ inline bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// The recorded calls of one operation ("CopyFileOverwrite", ...), with their arguments, in call order.
+// The recorded calls of one operation ("StageCopy", ...), with their arguments, in call order.
 inline std::vector<std::string> CallsOf(const FakePlatform& fake, const std::string& op) {
     std::vector<std::string> out;
     for (const std::string& call : fake.calls) {

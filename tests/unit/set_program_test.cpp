@@ -43,7 +43,7 @@ TEST_F(SetProgramTest, RunsTheCopyInTheInstallRootAndWaitsFiftySeconds) {
     EXPECT_TRUE(Run());
     // One operation copies, checks, holds and starts the copy, so nothing can come between.
     EXPECT_EQ(CallsOf(fake, "RunCopyAndWait"), std::vector<std::string>{kRunCall});
-    EXPECT_TRUE(CallsOf(fake, "CopyFileOverwrite").empty());
+    EXPECT_TRUE(CallsOf(fake, "StageCopy").empty());
     EXPECT_EQ(fake.waited, std::vector<std::wstring>{L"C:\\DAZov\\setup.exe"});
     EXPECT_TRUE(fake.started.empty());
 }
