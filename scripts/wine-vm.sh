@@ -32,6 +32,9 @@ _vm_log() { echo "wine-vm: $*" >&2; }
 
 # ---- The probe ----------------------------------------------------------------------------------------------
 
+# The functions here are used by scripts with and without `set -e`: no failure that they handle may end the
+# script.
+
 # wine_vm_probe: exit 0 when this kernel runs 32-bit code as WoW64 needs it, 1 when not, 2 when the probe
 # cannot be built. Built once per source into the cache; a run takes a millisecond.
 wine_vm_probe() {
@@ -42,8 +45,7 @@ wine_vm_probe() {
         gcc -O1 -static -no-pie -o "$exe.new.$$" "$src" 2>/dev/null && mv -f "$exe.new.$$" "$exe" ||
             { rm -f "$exe.new.$$"; return 2; }
     fi
-    "$exe"
-    [ $? = 0 ] || return 1
+    "$exe" || return 1
 }
 
 # wine_vm_choose: sets WINE_VM_PATH to "native" or "vm" and WINE_VM_WHY to one line saying why.
@@ -60,8 +62,9 @@ wine_vm_choose() {
             return
             ;;
     esac
-    wine_vm_probe
-    case $? in
+    local probe=0
+    wine_vm_probe || probe=$?
+    case $probe in
         0)
             WINE_VM_PATH=native
             WINE_VM_WHY="this kernel runs 32-bit code"
@@ -178,7 +181,7 @@ _vm_job() {
     local entry
     printf 'cd -- %q || exit 2\nexec env -i' "$PWD"
     while IFS= read -r -d '' entry; do
-        _vm_passes "${entry%%=*}" && printf ' %q' "$entry"
+        if _vm_passes "${entry%%=*}"; then printf ' %q' "$entry"; fi
     done < <(env -0)
     printf ' %q' _WINE_VM_INSIDE=1 "SETUP_WAIT_SCALE=${SETUP_WAIT_SCALE:-$WINE_VM_WAIT_SCALE}" "$@"
     printf '\n'
@@ -189,17 +192,17 @@ _vm_clean_runs() {
     local dir
     for dir in "$WINE_VM_CACHE/runs"/*/; do
         [ -f "$dir.lock" ] || continue
-        (flock -n 9 && rm -rf "$dir") 9<"$dir.lock"
+        (flock -n 9 && rm -rf "$dir") 9<"$dir.lock" || true
     done
 }
 
 _vm_stop() {
     if [ -n "${_vm_qemu:-}" ]; then
-        kill "$_vm_qemu" 2>/dev/null
-        wait "$_vm_qemu" 2>/dev/null
+        kill "$_vm_qemu" 2>/dev/null || true
+        wait "$_vm_qemu" 2>/dev/null || true
         _vm_qemu=
     fi
-    [ -n "${_vm_run:-}" ] && rm -rf "$_vm_run"
+    if [ -n "${_vm_run:-}" ]; then rm -rf "$_vm_run"; fi
     _vm_run=
 }
 
@@ -221,7 +224,7 @@ wine_vm_run() {
     esac
     local lock
     exec {lock}>"$_vm_run/.lock"
-    flock -n "$lock"
+    flock -n "$lock" || true
     _vm_job "$@" >"$_vm_run/job"
     # The output reaches this shell's standard output and error through pipes: QEMU could reopen a terminal or a
     # pipe, but a file reopened has an offset of its own, and a socket cannot be reopened at all.
@@ -254,14 +257,14 @@ wine_vm_run() {
     # QEMU ends with this shell however it ends, a kill included.
     setpriv --pdeathsig KILL -- "${qemu[@]}" </dev/null &
     _vm_qemu=$!
-    wait "$_vm_qemu"
-    local qemu_status=$?
+    local qemu_status=0
+    wait "$_vm_qemu" || qemu_status=$?
     _vm_qemu=
     # All the output is out before anything after it.
     exec {out}>&- {err}>&-
-    wait $_vm_cats
+    wait $_vm_cats || true
     local status
-    status=$(cat "$_vm_run/status" 2>/dev/null)
+    status=$(cat "$_vm_run/status" 2>/dev/null) || true
     if [ -z "$status" ]; then
         _vm_log "the virtual machine ended (QEMU status $qemu_status) before its job did; its console's last lines:"
         tail -n 30 "$_vm_run/console.log" >&2

@@ -349,7 +349,7 @@ wine_prefix_wanted() {
 _wine_prefixes_prepare() {
     local dir want=
     while IFS= read -r dir; do
-        [ -n "$dir" ] && ! _wine_prefix_current "$dir" && want+="$dir"$'\n'
+        if [ -n "$dir" ] && ! _wine_prefix_current "$dir"; then want+="$dir"$'\n'; fi
     done <<<"${_WINE_PREFIXES:-}"
     [ -n "$want" ] || return 0
     local tpl lock; tpl=$(_wine_template)
@@ -359,13 +359,13 @@ _wine_prefixes_prepare() {
         flock -w 3600 "$lock" || { _wine_log "cannot lock $WINE_PREFIX_CACHE"; return 1; }
         if [ ! -f "$tpl/$WINE_PREFIX_MARKER" ]; then
             _wine_log "making the prefix template in the virtual machine: minutes under emulation, once per Wine root"
-            _WINE_PREFIXES= wine_vm_run "$BASH" "$_wine_sh_dir/wine.sh" template
+            _WINE_PREFIXES= wine_vm_run "$BASH" "$_wine_sh_dir/wine.sh" template || true
         fi
         exec {lock}>&-
         [ -f "$tpl/$WINE_PREFIX_MARKER" ] || { _wine_log "no prefix template"; return 1; }
     fi
     while IFS= read -r dir; do
-        [ -z "$dir" ] || _wine_prefix_copy "$dir" || return 1
+        if [ -n "$dir" ]; then _wine_prefix_copy "$dir" || return 1; fi
     done <<<"$want"
 }
 
