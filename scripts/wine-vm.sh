@@ -209,8 +209,10 @@ _vm_stop() {
 # wine_vm_run COMMAND...: runs COMMAND in the virtual machine, in this folder with this environment (less the
 # display and secrets), its output appearing here as it comes, and returns its exit status. The machine, and
 # with it everything the command started or mounted, ends when the command ends, when this shell is
-# interrupted or killed, or when it ends otherwise. Needs root.
+# interrupted or killed, or when it ends otherwise. WINE_VM_ENDED is set when the machine ended on its own,
+# after it had written back all it wrote: the host's files are whole. Needs root.
 wine_vm_run() {
+    WINE_VM_ENDED=
     wine_vm_ensure || return 2
     local boot; boot=$(_vm_boot_dir)
     mkdir -p "$WINE_VM_CACHE/runs" && chmod 700 "$WINE_VM_CACHE/runs" || return 2
@@ -269,6 +271,8 @@ wine_vm_run() {
         _vm_log "the virtual machine ended (QEMU status $qemu_status) before its job did; its console's last lines:"
         tail -n 30 "$_vm_run/console.log" >&2
         status=2
+    else
+        WINE_VM_ENDED=1
     fi
     rm -rf "$_vm_run"
     _vm_run=

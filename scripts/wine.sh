@@ -44,6 +44,8 @@ WINE_LANG=${WINE_LANG:-ja_JP.UTF-8}
 # Bumped when the prefix recipe changes, so old prefixes are redone.
 WINE_PREFIX_VERSION=4
 WINE_PREFIX_MARKER=.setup-prefix-ready
+# Left in a prefix while a virtual machine runs in it; see wine_root_enter.
+WINE_PREFIX_VM_RUNNING=.setup-prefix-vm-running
 WINE_PREFIX_CACHE=${WINE_PREFIX_CACHE:-/var/cache/setup-wine-prefix}
 
 _wine_log() { echo "wine.sh: $*" >&2; }
@@ -166,8 +168,13 @@ wine_root_enter() {
         if [ "$WINE_VM_PATH" = vm ]; then
             _wine_log "Wine runs in a virtual machine with software emulation (QEMU, about 20 times slower): $WINE_VM_WHY"
             _wine_prefixes_prepare || exit 2
-            wine_vm_run "$BASH" "$@"
-            exit $?
+            # What the machine writes is in its page cache until it powers off: a prefix it was cut off in may be
+            # half written on the host's disk, and is copied anew next time.
+            _wine_prefixes_flag touch
+            local status=0
+            wine_vm_run "$BASH" "$@" || status=$?
+            [ -n "$WINE_VM_ENDED" ] && _wine_prefixes_flag rm
+            exit "$status"
         fi
         _wine_log "Wine runs natively: $WINE_VM_WHY"
     fi
@@ -247,7 +254,10 @@ _wine_import_reg() {
 # What a prefix is made from: the Wine root, the prefix recipe and the user it belongs to.
 _wine_prefix_key() { echo "$(cat "$(wine_root_path)/.recipe" 2>/dev/null)-$WINE_PREFIX_VERSION-$(wine_user)"; }
 _wine_template() { echo "$WINE_PREFIX_CACHE/$(_wine_prefix_key)"; }
-_wine_prefix_current() { [ "$(cat "$1/$WINE_PREFIX_MARKER" 2>/dev/null)" = "$(_wine_prefix_key)" ]; }
+_wine_prefix_current() {
+    [ "$(cat "$1/$WINE_PREFIX_MARKER" 2>/dev/null)" = "$(_wine_prefix_key)" ] &&
+        { [ -n "${_WINE_VM_INSIDE:-}" ] || [ ! -e "$1/$WINE_PREFIX_VM_RUNNING" ]; }
+}
 
 # _wine_prefix_make DIR: makes a Japanese prefix (64-bit, with WoW64) at DIR, which must not exist. Runs Wine.
 _wine_prefix_make() {
@@ -295,8 +305,9 @@ _wine_template_ensure() {
         # No program that runs as the Wine user can change the template; each copy is that user's again.
         chown -R root:root "$new"
         _wine_prefix_key >"$new/$WINE_PREFIX_MARKER"
+        # In a virtual machine, what it wrote reaches the host's disk only now: all of it before the name.
+        sync
         mv -T "$new" "$tpl" || exit 1
-        # Under emulation the template goes to the host's disk before the machine powers off.
         sync
         # Templates of another Wine root are of no further use.
         local recipe other
@@ -367,6 +378,14 @@ _wine_prefixes_prepare() {
     while IFS= read -r dir; do
         if [ -n "$dir" ]; then _wine_prefix_copy "$dir" || return 1; fi
     done <<<"$want"
+}
+
+# _wine_prefixes_flag touch|rm: sets or clears the flag of a virtual machine's run in the wanted prefixes.
+_wine_prefixes_flag() {
+    local dir
+    while IFS= read -r dir; do
+        if [ -n "$dir" ] && [ -d "$dir" ]; then "$1" -f "$dir/$WINE_PREFIX_VM_RUNNING"; fi
+    done <<<"${_WINE_PREFIXES:-}"
 }
 
 # wine_prefix_init DIR: makes DIR a Japanese prefix (64-bit, with WoW64), a copy of the template, or reuses the
