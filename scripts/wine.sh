@@ -167,6 +167,9 @@ wine_root_enter() {
         wine_vm_choose
         if [ "$WINE_VM_PATH" = vm ]; then
             _wine_log "Wine runs in a virtual machine with software emulation (QEMU, about 20 times slower): $WINE_VM_WHY"
+            # The Wine user is made here, outside and in the root: the machine then writes no password file
+            # through the share, where a write cut off would leave it half written.
+            _wine_ensure_user && _wine_root_user || exit 2
             _wine_prefixes_prepare || exit 2
             # What the machine writes is in its page cache until it powers off: a prefix it was cut off in may be
             # half written on the host's disk, and is copied anew next time.
