@@ -28,7 +28,8 @@ if [[ $(id -u) = 0 && -z ${_WINE_ROOT_INSIDE:-}${_WINE_VM_INSIDE:-} ]]; then
 
   [[ -f build/x86/src/setup.exe ]] || { echo "bench: build/x86/src/setup.exe is not built" >&2; exit 1; }
   [[ -d build/x86/Package ]] || { echo "bench: build/x86/Package is not built" >&2; exit 1; }
-  # ---- build: every program 32-bit, as setup.exe ------------------------------------------------------------
+
+  # ---- build: every program 32-bit, as setup.exe ----------------------------------------------------------
   mkdir -p "$out"
   cxx=i686-w64-mingw32-g++-win32
   flags=(-std=c++17 -O2 -Wall -Wextra -static -s -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX
@@ -46,7 +47,7 @@ if [[ $(id -u) = 0 && -z ${_WINE_ROOT_INSIDE:-}${_WINE_VM_INSIDE:-} ]]; then
   cp bench/peer_license.txt "$out/"
   (cd "$out" && makensis -V1 -DOUTFILE="peer_setup.exe" "peer.nsi")
 
-  # ---- the medium ----------------------------------------------------------------------------------------
+  # ---- the medium --------------------------------------------------------------------------------------
   rm -rf "$medium"
   mkdir -p "$medium"
   cp build/x86/src/setup.exe "$medium/"
@@ -56,7 +57,7 @@ if [[ $(id -u) = 0 && -z ${_WINE_ROOT_INSIDE:-}${_WINE_VM_INSIDE:-} ]]; then
   cp "$out/bare_window.exe" "$out/bare_window_styled.exe" "$out/direct_install.exe" "$out/bench_driver.exe" "$medium/"
   cp "$out/peer_setup.exe" "$medium/peer_setup.exe"
 
-  # ---- sizes and imports ---------------------------------------------------------------------------------
+  # ---- sizes and imports -------------------------------------------------------------------------------
   kb() { echo "$(( ($(stat -c %s "$1") + 1023) / 1024 ))"; }
   imports() { i686-w64-mingw32-objdump -p "$1" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' '; }
   # DLLs that come with a compiler or a run-time, not with Windows.
@@ -76,7 +77,6 @@ if [[ $(id -u) = 0 && -z ${_WINE_ROOT_INSIDE:-}${_WINE_VM_INSIDE:-} ]]; then
   peer_x86_kb=$(kb "$out/peer_setup.exe")
   if ((setup_x86_kb <= peer_x86_kb)); then ahead=ahead; else ahead=BEHIND; fi
   echo "  ahead of the NSIS peer in size: $ahead ($setup_x86_kb KB vs $peer_x86_kb KB)"
-
 fi
 
 # ---- timings under Wine -------------------------------------------------------------------------------
