@@ -1,5 +1,6 @@
 # make demo   builds, lays out dist/medium and runs setup.exe under Wine (screenshots without a display)
-# make test   native unit tests, Win32-layer tests under Wine, end-to-end tests of setup.exe under Wine
+# make test   native unit tests, Win32-layer tests under Wine, end-to-end tests of setup.exe under Wine, and a
+#             short check of the virtual machine that runs Wine on kernels without 32-bit code
 # make dist   dist/medium (setup.exe with Package/ beside it) and dist/medium.iso (PACKAGE=/path for a
 #             publisher's own Package folder)
 # Windows programs run under Wine 10 in a Debian 13 root of their own (scripts/wine-root.sh), made by `make deps`.
@@ -50,6 +51,7 @@ test: unit-test dist
 	tests/dist/sign-test.sh
 	tests/wine/run.sh build/x86
 	tests/e2e/run.sh build/x86
+	tests/vm/check.sh build/x86
 
 demo: dist
 	scripts/demo.sh

@@ -38,6 +38,11 @@ constexpr DWORD kSettleMs = 200;  // after a window shows, before it is clicked:
 
 double g_tick_ms = 0;
 bool g_verbose = false;  // BENCH_VERBOSE=1: every slow ping on stderr
+// BENCH_EMULATED=1 (bench/run.sh, where Wine runs under software emulation): every program runs many times slower
+// than it would, and not all alike, so its times say nothing of the programs; only their ratios are printed.
+bool g_emulated = false;
+// SETUP_WAIT_SCALE (the same scripts): the factor by which every bound on a wait is stretched there.
+DWORD g_wait_scale = 1;
 
 double Now() {
     LARGE_INTEGER t;
@@ -46,7 +51,7 @@ double Now() {
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms) {
-    const double end = Now() + timeout_ms;
+    const double end = Now() + static_cast<double>(timeout_ms) * g_wait_scale;
     for (;;) {
         if (done()) return true;
         if (Now() > end) return false;
@@ -166,7 +171,7 @@ Child Start(const wchar_t* program, const std::vector<std::wstring>& env = {}) {
 void End(Child& child) {
     if (!child) return;
     TerminateProcess(child.process, 0);
-    WaitForSingleObject(child.process, 10000);
+    WaitForSingleObject(child.process, 10000 * g_wait_scale);
     CloseHandle(child.process);
     child = {};
 }
@@ -473,6 +478,7 @@ std::string Pad(const char* label, int width) {
 }
 
 void Row(const char* label, const std::string& key, const char* unit) {
+    if (g_emulated) return;
     const Stats s = StatsOf(key);
     if (s.n == 0) {
         printf("  %s %10s\n", Pad(label, 48).c_str(), "n/a");
@@ -513,6 +519,9 @@ int main(int argc, char** argv) {
         g_medium = medium;
     }
     g_verbose = getenv("BENCH_VERBOSE") && *getenv("BENCH_VERBOSE") == '1';
+    g_emulated = getenv("BENCH_EMULATED") && *getenv("BENCH_EMULATED") == '1';
+    if (const char* scale = getenv("SETUP_WAIT_SCALE"); scale && atoi(scale) >= 1 && atoi(scale) <= 100)
+        g_wait_scale = static_cast<DWORD>(atoi(scale));
     const int runs = argc > 2 ? atoi(argv[2]) : 7;
     const int latency_runs = argc > 3 ? atoi(argv[3]) : 3;
     setvbuf(stdout, nullptr, _IONBF, 0);
@@ -535,7 +544,7 @@ int main(int argc, char** argv) {
         for (int i = -1; i < runs; ++i)
             for (Subject s : install_subjects) MeasureInstall(s, i >= 0);
     }
-    if (wanted("latency")) {
+    if (wanted("latency") && !g_emulated) {
         fprintf(stderr, "bench: responsiveness during an 8 s installer, %d runs each\n", latency_runs);
         for (int i = 0; i < latency_runs; ++i)
             for (Subject s : latency_subjects) MeasureLatency(s, true);
@@ -543,7 +552,10 @@ int main(int argc, char** argv) {
     WaitQuiet();
     CleanInstallRoot();
 
-    printf("\n%-50s %10s %10s %10s\n", "Timings under Wine (32-bit builds, WoW64)", "median", "min", "max");
+    if (g_emulated)
+        printf("\nTimings under Wine (32-bit builds, WoW64), emulated: ratios of the medians only\n");
+    else
+        printf("\n%-50s %10s %10s %10s\n", "Timings under Wine (32-bit builds, WoW64)", "median", "min", "max");
     printf("Start to first window visible\n");
     Row("setup.exe: menu visible", "start.setup", "ms");
     Row("bare_window.exe: its window visible", "start.bare", "ms");
@@ -559,8 +571,11 @@ int main(int argc, char** argv) {
     Row("NSIS peer: click on 同意する", "install.peer", "ms");
     Ratio("ratio setup.exe / direct program", "install.setup", "install.direct");
     Ratio("ratio NSIS peer / direct program", "install.peer", "install.direct");
-    printf("Worst message latency while an 8 s installer runs (WM_NULL every %lu ms, %u ms time-out)\n",
-           static_cast<unsigned long>(kPingEveryMs), kPingTimeoutMs);
+    if (g_emulated)
+        printf("Message latency while an 8 s installer runs: in milliseconds, not measured under emulation\n");
+    else
+        printf("Worst message latency while an 8 s installer runs (WM_NULL every %lu ms, %u ms time-out)\n",
+               static_cast<unsigned long>(kPingEveryMs), kPingTimeoutMs);
     Row("setup.exe: worst, installer running", "lat.during.setup", "ms");
     Row("setup.exe: pings lost, installer running", "lost.during.setup", "");
     Row("setup.exe: pings sent, installer running", "pings.during.setup", "");
@@ -578,6 +593,10 @@ int main(int argc, char** argv) {
     Row("direct_install.exe, at the completion message", "ws.direct", "MB");
     Row("NSIS peer, at the completion message", "ws.peer", "MB");
     Row("bare_window.exe, when its window shows", "startws.bare", "MB");
+    if (g_emulated) {
+        Ratio("ratio setup.exe / direct program", "ws.setup", "ws.direct");
+        Ratio("ratio setup.exe / NSIS peer", "ws.setup", "ws.peer");
+    }
 
     printf("\nTargets (setup.exe timings)\n");
     // The bare window carries setup.exe's manifest for the target: the manifest (common controls 6, which a
@@ -593,17 +612,21 @@ int main(int argc, char** argv) {
     if (StatsOf("install.setup").n && StatsOf("install.direct").n)
         printf("  click-to-completion at most 1.5 x direct program: %.2f x  %s\n", install_ratio,
                Verdict(install_ratio <= 1.5));
+    if (g_emulated) printf("  worst latency while the installer runs: a target in milliseconds, not judged under emulation\n");
     if (lat.n)
         printf("  worst latency while the installer runs at most 30 ms, no ping lost: %.1f ms, %.0f lost  %s\n",
                lat.max, lost.max, Verdict(lat.max <= 30 && lost.max == 0));
     if (lat_after.n)
         printf("  the same from the installer's end to the message (no target): %.1f ms, %.0f lost  %s\n",
                lat_after.max, lost_after.max, lat_after.max <= 30 && lost_after.max == 0 ? "within" : "beyond");
-    printf("Ahead of the NSIS peer (medians)\n");
+    printf("Ahead of the NSIS peer (medians%s)\n", g_emulated ? ", ratio setup.exe / peer" : "");
     auto ahead = [](const char* label, const std::string& ours, const std::string& peer) {
         const double a = Median(ours), b = Median(peer);
         if (a < 0 || b < 0) return;
-        printf("  %s %s (%.1f vs %.1f)\n", Pad(label, 48).c_str(), a <= b ? "ahead" : "BEHIND", a, b);
+        if (g_emulated)
+            printf("  %s %s (%.2f)\n", Pad(label, 48).c_str(), a <= b ? "ahead" : "BEHIND", b > 0 ? a / b : 0.0);
+        else
+            printf("  %s %s (%.1f vs %.1f)\n", Pad(label, 48).c_str(), a <= b ? "ahead" : "BEHIND", a, b);
     };
     ahead("start to first window", "start.setup", "start.peer");
     ahead("click to completion", "install.setup", "install.peer");

@@ -10,6 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 source scripts/wine.sh
+wine_prefix_wanted "$root/out/wineprefix"
 wine_root_enter "$0" "$@"
 
 prefix=$root/out/wineprefix

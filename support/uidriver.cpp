@@ -18,7 +18,10 @@ constexpr UINT kSendTimeoutMs = 5000;
 
 LRESULT Send(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok = nullptr) {
     DWORD_PTR result = 0;
-    LRESULT r = SendMessageTimeoutW(hwnd, msg, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, kSendTimeoutMs, &result);
+    // SMTO_ABORTIFHUNG gives up at once on a thread that has not looked at its queue for five seconds. Under
+    // emulation a busy thread easily takes that long, so there the stretched bound alone decides.
+    const UINT flags = SMTO_BLOCK | (WaitScale() == 1 ? SMTO_ABORTIFHUNG : 0);
+    LRESULT r = SendMessageTimeoutW(hwnd, msg, wp, lp, flags, Scaled(kSendTimeoutMs), &result);
     if (ok) *ok = r != 0;
     return static_cast<LRESULT>(result);
 }
@@ -96,8 +99,22 @@ std::wstring FolderOf(const std::wstring& path) {
 
 }  // namespace
 
+DWORD WaitScale() {
+    static const DWORD scale = [] {
+        wchar_t text[8];
+        const DWORD n = GetEnvironmentVariableW(L"SETUP_WAIT_SCALE", text, 8);
+        if (n == 0 || n >= 8) return 1ul;
+        wchar_t* end = nullptr;
+        const unsigned long value = wcstoul(text, &end, 10);
+        return *end == L'\0' && value >= 1 && value <= 100 ? value : 1ul;
+    }();
+    return scale;
+}
+
+DWORD Scaled(DWORD ms) { return ms == INFINITE ? ms : ms * WaitScale(); }
+
 bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms, DWORD poll_ms) {
-    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    const ULONGLONG deadline = GetTickCount64() + Scaled(timeout_ms);
     for (;;) {
         if (done()) return true;
         if (GetTickCount64() >= deadline) return done();
@@ -135,7 +152,7 @@ bool Process::Running() const { return process_ && WaitForSingleObject(process_.
 
 bool Process::WaitExit(DWORD timeout_ms, DWORD* exit_code) const {
     if (!process_) return false;
-    if (WaitForSingleObject(process_.get(), timeout_ms) != WAIT_OBJECT_0) return false;
+    if (WaitForSingleObject(process_.get(), Scaled(timeout_ms)) != WAIT_OBJECT_0) return false;
     if (exit_code) {
         DWORD code = 0;
         GetExitCodeProcess(process_.get(), &code);
@@ -147,7 +164,7 @@ bool Process::WaitExit(DWORD timeout_ms, DWORD* exit_code) const {
 void Process::Kill() const {
     if (!Running()) return;
     TerminateProcess(process_.get(), 0xDEAD);
-    WaitForSingleObject(process_.get(), 10000);
+    WaitForSingleObject(process_.get(), Scaled(10000));
 }
 
 // ---- Windows and controls ------------------------------------------------------------------------
@@ -334,7 +351,7 @@ bool Responds(HWND hwnd, UINT timeout_ms, double* elapsed_ms) {
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&a);
     DWORD_PTR result = 0;
-    LRESULT r = SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, timeout_ms, &result);
+    LRESULT r = SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, Scaled(timeout_ms), &result);
     QueryPerformanceCounter(&b);
     if (elapsed_ms) *elapsed_ms = 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / f.QuadPart;
     return r != 0;

@@ -14,7 +14,13 @@
 
 namespace uidriver {
 
-// Polls `done` every `poll_ms` until it returns true or `timeout_ms` has passed; true when it held.
+// Every bound on a wait here is stretched by the whole number in SETUP_WAIT_SCALE (1 when unset or not a number
+// from 1 to 100). The scripts set it where Wine runs under software emulation, many times slower: the bounds
+// stay bounds, and a run that passes natively passes there. Scaled() stretches a bound of the caller's alike.
+DWORD WaitScale();
+DWORD Scaled(DWORD ms);
+
+// Polls `done` every `poll_ms` until it returns true or `timeout_ms` (scaled) has passed; true when it held.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms, DWORD poll_ms = 25);
 
 // ---- Processes -----------------------------------------------------------------------------------
@@ -31,7 +37,7 @@ public:
     DWORD pid() const { return pid_; }
     bool valid() const { return static_cast<bool>(process_); }
     bool Running() const;
-    // Waits for the end, at most `timeout_ms`; true and the exit code when it ended.
+    // Waits for the end, at most `timeout_ms` (scaled); true and the exit code when it ended.
     bool WaitExit(DWORD timeout_ms, DWORD* exit_code = nullptr) const;
     // Ends the process if it still runs and waits briefly for it to go.
     void Kill() const;
@@ -106,7 +112,7 @@ void ScrollLines(HWND edit, int lines);  // EM_LINESCROLL
 // Progress bar position (PBM_GETPOS).
 int ProgressPos(HWND bar);
 
-// Answers WM_NULL within `timeout_ms`?  The time it took goes to `elapsed_ms`.
+// Answers WM_NULL within `timeout_ms` (scaled)?  The time it took goes to `elapsed_ms`.
 bool Responds(HWND hwnd, UINT timeout_ms, double* elapsed_ms = nullptr);
 
 // ---- Accessibility --------------------------------------------------------------------------------

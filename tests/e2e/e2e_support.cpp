@@ -362,8 +362,12 @@ void Setup::InstallToCompletion(HWND menu, HWND progress, bool expect_question) 
 }
 
 void Setup::ExpectEnds() {
-    DWORD code = 0;
-    EXPECT_TRUE(app_.WaitExit(kExitMs, &code)) << "setup.exe still runs";
+    DWORD code = 0xDEADBEEF;
+    const bool ended = app_.WaitExit(kExitMs, &code);
+    EXPECT_TRUE(ended) << "setup.exe still runs";
+    if (ended) {
+        EXPECT_EQ(code, 0u) << "setup.exe ended with an error";
+    }
     EXPECT_TRUE(ud::TopLevelWindows(pid()).empty());
 }
 

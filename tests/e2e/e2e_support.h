@@ -54,7 +54,8 @@ inline const std::wstring kControlFile = L"mscomctl.ocx";
 // Where a planted DLL records each process that loaded it.
 inline const std::wstring kPlantedLog = L"C:\\planted\\loaded.txt";
 
-// Bounds: generous for a loaded 2-core machine; a passing run only waits as long as it must.
+// Bounds: generous for a loaded 2-core machine; a passing run only waits as long as it must. The UI driver
+// stretches them under emulation (SETUP_WAIT_SCALE).
 constexpr DWORD kWindowMs = 20000;
 constexpr DWORD kInstallMs = 60000;
 constexpr DWORD kExitMs = 20000;
@@ -141,6 +142,7 @@ protected:
     static std::string InstallState();
     // Runs one install from the progress window through the completion message; the menu comes back.
     void InstallToCompletion(HWND menu, HWND progress, bool expect_question = false);
+    // The program ends, with exit code 0, and leaves no window.
     void ExpectEnds();
     // What the package installer lays down, and the installer copy removed again.
     void ExpectInstallTree();

@@ -384,12 +384,13 @@ TEST_F(Setup, SessionEndAndCloseAreRefusedWhileTheSequenceRuns) {
     ASSERT_TRUE(terms);
     for (HWND window : {menu, terms, progress}) {
         DWORD_PTR answer = 1;
-        EXPECT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer))
+        EXPECT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, ud::Scaled(5000),
+                                        &answer))
             << "no answer from " << Show(ud::Text(window));
         EXPECT_EQ(answer, 0u) << Show(ud::Text(window)) << " lets the session end during the install";
     }
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(menu, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    SendMessageTimeoutW(menu, WM_CLOSE, 0, 0, SMTO_NORMAL, ud::Scaled(5000), &ignored);
     EXPECT_TRUE(FileExists(copy)) << "the package installer's wait was over before the questions were answered";
     EXPECT_TRUE(app_.Running()) << "a close to the hidden menu ended the program during the install";
 
@@ -398,7 +399,8 @@ TEST_F(Setup, SessionEndAndCloseAreRefusedWhileTheSequenceRuns) {
     Answer(m, IDOK);
     ExpectBackOnMenu(menu, progress);
     DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutW(menu, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer));
+    ASSERT_TRUE(
+        SendMessageTimeoutW(menu, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, ud::Scaled(5000), &answer));
     EXPECT_EQ(answer, 1u) << "the session is still held after the install";
 }
 
@@ -473,7 +475,7 @@ TEST_F(Setup, StaysResponsiveWhileThePackageInstallerRuns) {
     std::vector<std::string> unanswered;
     bool clicked = false;
     const ULONGLONG started = GetTickCount64();
-    while (FileExists(copy) && ud::MessageBoxes(pid()).empty() && GetTickCount64() - started < kInstallMs) {
+    while (FileExists(copy) && ud::MessageBoxes(pid()).empty() && GetTickCount64() - started < ud::Scaled(kInstallMs)) {
         double ms = 0;
         const ULONGLONG at = GetTickCount64() - started;
         const bool answered = ud::Responds(progress, 300, &ms);
@@ -500,7 +502,7 @@ TEST_F(Setup, StaysResponsiveWhileThePackageInstallerRuns) {
                 probes, GetTickCount64() - started, unanswered.size(), worst);
     for (const auto& u : unanswered) std::printf("[ responsiveness ] unanswered probe %s\n", u.c_str());
     EXPECT_GT(probes, 20) << "the wait was shorter than expected";
-    EXPECT_TRUE(unanswered.empty()) << unanswered.size() << " probes unanswered within 300 ms";
+    EXPECT_TRUE(unanswered.empty()) << unanswered.size() << " probes unanswered within " << ud::Scaled(300) << " ms";
     EXPECT_TRUE(clicked);
     EXPECT_TRUE(ud::IsVisible(progress)) << "ｷｬﾝｾﾙ left the progress window during the wait";
     EXPECT_FALSE(terms && ud::IsVisible(terms)) << "ｷｬﾝｾﾙ showed the terms window during the wait";

@@ -23,6 +23,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/wine.sh
 source "$root/scripts/wine.sh"
+wine_prefix_wanted "$(readlink -m "${1:-$root/build/x86}")/e2e-prefix"
 wine_root_enter "$0" "$@"
 build=${1:-$root/build/x86}
 shift || true

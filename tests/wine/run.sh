@@ -9,6 +9,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 # shellcheck source=../../scripts/wine.sh
 source "$repo/scripts/wine.sh"
+wine_prefix_wanted "${WINE_TEST_PREFIX:-$(readlink -m "${1:-$repo/build/x86}")/wine-tests/prefix}"
 wine_root_enter "$0" "$@"
 
 build=$(readlink -f "${1:-$repo/build/x86}")
