@@ -296,7 +296,13 @@ private:
 
     FakePlatform& machine_;
     // Nothing set yet: a property that is never set keeps the definition's default.
-    Shortcut saved_{L"", ShortcutDefinition{.window_style = 0}, {}};
+    Shortcut saved_{L"", NothingSet(), {}};
+
+    static ShortcutDefinition NothingSet() {
+        ShortcutDefinition none;
+        none.window_style = 0;
+        return none;
+    }
 };
 
 Result<std::unique_ptr<ShortcutFile>> FakePlatform::CreateShortcut() {

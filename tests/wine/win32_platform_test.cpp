@@ -247,7 +247,9 @@ TEST_F(Win32PlatformTest, LockFolderHoldsTheFolderUntilReleasedAndGivesItsAccess
         const BOOL renamed = ::MoveFileW(folder.c_str(), moved.c_str());
         if (Applies(WineDifference::HeldFolderRenames)) {
             EXPECT_TRUE(renamed) << "Wine now keeps a held folder in place: remove WineDifference::HeldFolderRenames";
-            if (renamed) ASSERT_TRUE(::MoveFileW(moved.c_str(), folder.c_str()));
+            if (renamed) {
+                ASSERT_TRUE(::MoveFileW(moved.c_str(), folder.c_str()));
+            }
         } else {
             EXPECT_FALSE(renamed);
             EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
