@@ -10,61 +10,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
-#include <utility>
+#include <vector>
 
+#include "core/result.h"
 #include "core/sha256.h"
 
 namespace setup {
 
-// What a failed platform operation gives back: the platform's own text for the failure (on Windows the
-// FormatMessage text of the error code, so a Japanese Windows shows Japanese).
-struct PlatformError {
-    std::wstring description;
-    // A file refused because it is not what the signed medium recorded: its digest differs from the record
-    // in setup.exe, or it has none.
-    bool unverified = false;
-    // A folder refused because it leads elsewhere: a junction, a symbolic link or another reparse point.
-    bool link = false;
-};
-
-// The value of an operation that gives nothing back but may fail.
-struct Done {};
-
-// The outcome of an operation that may fail: its value, or the failure. The caller decides what a failure
-// means (a trapped region reports it and stops; an ignored operation is skipped), so it may not drop one
-// unlooked at.
-template <class T>
-class [[nodiscard]] Result {
-public:
-    Result(T value) : value_(std::move(value)) {}
-    // A value of a type that becomes a T (an owner of a derived object, say).
-    template <class U, class = std::enable_if_t<std::is_convertible_v<U&&, T> && !std::is_same_v<std::decay_t<U>, T> &&
-                                                !std::is_same_v<std::decay_t<U>, PlatformError>>>
-    Result(U&& value) : value_(std::forward<U>(value)) {}
-    Result(PlatformError error) : error_(std::move(error)), failed_(true) {}
-
-    bool ok() const { return !failed_; }
-    // Only meaningful when ok().
-    const T& value() const { return value_; }
-    // The failure's description; empty when ok().
-    const std::wstring& error() const { return error_.description; }
-    // True when the failure is a file refused as not what the signed medium recorded.
-    bool unverified() const { return failed_ && error_.unverified; }
-    // True when the failure is a folder refused as a link to elsewhere.
-    bool link() const { return failed_ && error_.link; }
-    // The failure, to hand on as the caller's own.
-    PlatformError failure() const { return error_; }
-    // The value, moved out (an owner of an object, say). Only meaningful when ok().
-    T take() { return std::move(value_); }
-
-private:
-    T value_{};
-    PlatformError error_;
-    bool failed_ = false;
-};
-
-using Status = Result<Done>;
 
 // File attribute bits the setup steps read and change, as the file service counts them. No other bit is ever
 // touched: the steps add and take away these two and write back everything else as they read it.

@@ -61,7 +61,7 @@ Result<std::unique_ptr<FolderLock>> LockFolder(const std::wstring& path) {
     const DWORD named = ::GetFileAttributesW(path.c_str());
     if ((held.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
         (named != INVALID_FILE_ATTRIBUTES && (named & FILE_ATTRIBUTE_REPARSE_POINT))) {
-        return PlatformError{.description = DescribeError(kReparsePointEncountered), .link = true};
+        return PlatformError{DescribeError(kReparsePointEncountered), Refusal::Link};
     }
     if (!(held.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return Win32Error(ERROR_DIRECTORY);
 

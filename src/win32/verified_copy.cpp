@@ -16,7 +16,7 @@ constexpr DWORD kInvalidImageHash = 577;
 
 }  // namespace
 
-PlatformError Unrecorded() { return PlatformError{DescribeError(kInvalidImageHash), true}; }
+PlatformError Unrecorded() { return PlatformError{DescribeError(kInvalidImageHash), Refusal::Unverified}; }
 
 UniqueFileHandle OpenForCopy(const std::wstring& path) {
     return UniqueFileHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -35,7 +35,7 @@ Status CopyChecked(HANDLE source, HANDLE destination, const Sha256Digest& expect
         if (!::WriteFile(destination, buffer.data(), read, &written, nullptr)) return LastError();
         if (written != read) return PlatformError{DescribeError(ERROR_WRITE_FAULT)};
     }
-    if (hash.Finish() != expected) return PlatformError{DescribeError(ERROR_FILE_CORRUPT), true};
+    if (hash.Finish() != expected) return PlatformError{DescribeError(ERROR_FILE_CORRUPT), Refusal::Unverified};
     return Done{};
 }
 

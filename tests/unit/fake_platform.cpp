@@ -122,7 +122,7 @@ private:
 Result<std::unique_ptr<FolderLock>> FakePlatform::LockFolder(const std::wstring& path) {
     Record("LockFolder", path);
     if (auto failure = Arranged("LockFolder", path)) return *failure;
-    if (links_.count(Key(path))) return PlatformError{.description = L"リンクです。", .link = true};
+    if (links_.count(Key(path))) return PlatformError{L"リンクです。", Refusal::Link};
     if (!HasFolder(path)) return PlatformError{L"指定されたパスが見つかりません。"};
     return std::make_unique<FakeLock>(*this, path);
 }
@@ -163,10 +163,10 @@ Status FakePlatform::SetAttributes(const std::wstring& path, std::uint32_t attri
 Result<FakePlatform::File> FakePlatform::Verified(const std::wstring& source,
                                                   const std::optional<Sha256Digest>& expected) const {
     // Refused before the source is even opened.
-    if (!expected) return PlatformError{kNoRecord, true};
+    if (!expected) return PlatformError{kNoRecord, Refusal::Unverified};
     auto from = files_.find(Key(source));
     if (from == files_.end()) return PlatformError{L"指定されたファイルが見つかりません。"};
-    if (Sha256Of(from->second.content) != *expected) return PlatformError{kCorrupt, true};
+    if (Sha256Of(from->second.content) != *expected) return PlatformError{kCorrupt, Refusal::Unverified};
     return from->second;
 }
 

@@ -211,7 +211,7 @@ TEST_F(Win32PlatformTest, LockFolderRefusesALinkAndWhatIsNoFolder) {
     const std::wstring target_before = DaclText(L"M:\\target");
     const auto link = platform_.LockFolder(L"M:\\link");
     ASSERT_FALSE(link.ok());
-    EXPECT_TRUE(link.link());
+    EXPECT_EQ(link.refusal(), setup::Refusal::Link);
     EXPECT_EQ(DaclText(L"M:\\target"), target_before) << "what the link leads to was changed";
     if (Applies(WineDifference::LinkOpenedFollowed)) {
         UniqueFileHandle opened(::CreateFileW(L"M:\\link", FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -229,7 +229,7 @@ TEST_F(Win32PlatformTest, LockFolderRefusesALinkAndWhatIsNoFolder) {
         SCOPED_TRACE(ToUtf8(path));
         const auto failure = platform_.LockFolder(path);
         ASSERT_FALSE(failure.ok());
-        EXPECT_FALSE(failure.link());
+        EXPECT_NE(failure.refusal(), setup::Refusal::Link);
         EXPECT_FALSE(failure.error().empty());
     }
 }
@@ -465,7 +465,7 @@ TEST_F(Win32PlatformTest, CopyOfAFileThatDoesNotMatchItsRecordLeavesTheTargetAsI
         const auto failure = CopyFileOverwrite(platform_, Path(L"comdlg32.ocx"), Path(L"system\\"), c.record);
         ASSERT_FALSE(failure.ok());
         std::printf("      description: %s\n", ToUtf8(failure.error()).c_str());
-        EXPECT_TRUE(failure.unverified());
+        EXPECT_EQ(failure.refusal(), setup::Refusal::Unverified);
         EXPECT_EQ(failure.error(), setup::DescribeError(c.code));
         EXPECT_EQ(ReadFileBytes(Path(L"system\\comdlg32.ocx")), "the copy other programs use");
         EXPECT_EQ(FolderNames(Path(L"system")), std::vector<std::wstring>{L"comdlg32.ocx"}) << "left behind";
@@ -670,7 +670,7 @@ TEST_F(Win32PlatformTest, RunCopyAndWaitStartsNothingItCouldNotCopyAsANewChecked
     auto failure = platform_.RunCopyAndWait(HelperPath(), Path(L"setup.exe"), Digest(HelperPath()), 15000);
     ASSERT_FALSE(failure.ok());
     EXPECT_EQ(failure.error(), setup::DescribeError(ERROR_FILE_EXISTS));
-    EXPECT_FALSE(failure.unverified());
+    EXPECT_NE(failure.refusal(), setup::Refusal::Unverified);
     EXPECT_EQ(ReadFileBytes(Path(L"setup.exe")), "planted");
     ASSERT_TRUE(::DeleteFileW(Path(L"setup.exe").c_str()));
 
@@ -679,11 +679,11 @@ TEST_F(Win32PlatformTest, RunCopyAndWaitStartsNothingItCouldNotCopyAsANewChecked
     changed[changed.size() / 2] ^= 1;
     failure = platform_.RunCopyAndWait(HelperPath(), Path(L"setup.exe"), setup::Sha256Of(changed), 15000);
     ASSERT_FALSE(failure.ok());
-    EXPECT_TRUE(failure.unverified());
+    EXPECT_EQ(failure.refusal(), setup::Refusal::Unverified);
     EXPECT_EQ(failure.error(), setup::DescribeError(ERROR_FILE_CORRUPT));
     EXPECT_FALSE(Ok(platform_.FileExists(Path(L"setup.exe"))));
     failure = platform_.RunCopyAndWait(HelperPath(), Path(L"setup.exe"), std::nullopt, 15000);
-    EXPECT_TRUE(failure.unverified());
+    EXPECT_EQ(failure.refusal(), setup::Refusal::Unverified);
     EXPECT_FALSE(Ok(platform_.FileExists(Path(L"setup.exe"))));
     EXPECT_TRUE(WaitForRecord(record, 0).empty()) << "a program was started";
 }

@@ -5,25 +5,12 @@
 
 namespace setup {
 
-std::wstring WithTrailingBackslash(std::wstring path) {
-    if (path.empty() || path.back() != L'\\') path += L'\\';
-    return path;
-}
-
 Result<ComponentFolders> ReadComponentFolders(Platform& platform) {
     const Result<std::wstring> system = platform.SystemFolder();
     if (!system.ok()) return system.failure();
     const Result<std::wstring> setup = platform.ProgramFolder();
     if (!setup.ok()) return setup.failure();
     return ComponentFolders{WithTrailingBackslash(system.value()), WithTrailingBackslash(setup.value())};
-}
-
-std::wstring RegistrarCommandLine(const std::wstring& system_folder, std::wstring_view file_name) {
-    std::wstring line = L"\"";
-    line += WithTrailingBackslash(system_folder);
-    line += L"REGSVR32.exe\" /s ";
-    line += file_name;
-    return line;
 }
 
 std::wstring RegistrationFailedText(std::wstring_view file_name) {
@@ -74,7 +61,7 @@ bool PlaceComponent(Platform& platform, const ComponentFolders& folders, const C
     // fixed up nor registered in its name. A trapped row reports it and stops, an ignored row is skipped.
     const Result<std::unique_ptr<StagedCopy>> staged =
         platform.StageCopy(source, folders.system, records.Find(row.name));
-    if (staged.unverified()) {
+    if (staged.refusal() == Refusal::Unverified) {
         if (row.check == CheckMode::Ignored) return true;
         trap.Check(staged);
         return false;

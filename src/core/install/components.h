@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/error_report.h"
+#include "core/install/install_paths.h"
 #include "core/install/payload_records.h"
 #include "core/platform.h"
 
@@ -50,16 +51,8 @@ struct ComponentFolders {
     std::wstring setup;   // the folder of the running setup program
 };
 
-// Appends "\" unless the path already ends with one.
-std::wstring WithTrailingBackslash(std::wstring path);
-
 // Reads both folders from the platform and normalises them.
 Result<ComponentFolders> ReadComponentFolders(Platform& platform);
-
-// The registrar's command line for a file in the system folder. The registrar's own path is quoted: the system
-// folder may contain blanks, and an unquoted path would let CreateProcess start another program. The registrar
-// still receives "/s" and the bare file name.
-std::wstring RegistrarCommandLine(const std::wstring& system_folder, std::wstring_view file_name);
 
 // "必要ファイル（" + name + "）を登録できません。"
 std::wstring RegistrationFailedText(std::wstring_view file_name);

@@ -18,10 +18,6 @@ std::wstring Join(std::initializer_list<std::wstring_view> parts) {
 
 }  // namespace
 
-std::wstring InstallerCopyPath() { return Join({kInstallRoot, L"\\setup.exe"}); }
-
-std::wstring ServiceToolCommand() { return Join({L"\"", kInstallRoot, L"\\Info\\Ruvok.exe\" /i"}); }
-
 std::wstring ServiceToolNotRunText() { return L"システム監視サービスを実行することができません"; }
 
 std::wstring ExistingInstallationQuestion() {
@@ -49,10 +45,6 @@ ShortcutDefinition ApplicationShortcut() {
     return shortcut;
 }
 
-std::wstring ShortcutFileName(const std::wstring& folder) {
-    return Join({WithTrailingBackslash(folder), kShortProductName, L".lnk"});
-}
-
 bool RudIzeSteps::SetProgram() {
     Trap trap(platform_, kLocSetProgram);
     const std::wstring root{kInstallRoot};
@@ -71,7 +63,7 @@ bool RudIzeSteps::SetProgram() {
     // sequence ends. A root that leads elsewhere (a junction, say) would have this elevated program write, start
     // and delete wherever it points: it is refused, and nothing goes through it.
     Result<std::unique_ptr<FolderLock>> lock = platform_.LockFolder(root);
-    if (lock.link()) {
+    if (lock.refusal() == Refusal::Link) {
         trap.Check(Status(PlatformError{InstallRootIsLinkText()}));
         return false;
     }

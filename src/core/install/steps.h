@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/install/install_paths.h"
 #include "core/install/payload_records.h"
 #include "core/platform.h"
 
@@ -28,13 +29,6 @@ inline constexpr std::wstring_view kPackageInstaller = L"rudize.exe";
 // A package installer that has not ended after this long counts as not run; it is left running.
 inline constexpr std::uint32_t kInstallerWaitMs = 50000;
 
-// Where the package installer is copied to and run from: the install root + "\setup.exe". Removed again by
-// DeleteSetupExe.
-std::wstring InstallerCopyPath();
-// The service tool the package installer leaves in the install tree (the install root + "\Info\Ruvok.exe"),
-// quoted, with "/i"; started and not waited for.
-std::wstring ServiceToolCommand();
-
 std::wstring ExistingInstallationQuestion();
 std::wstring InstallerNotRunText();
 // Shown when the service tool's start reports that nothing was started.
@@ -43,8 +37,6 @@ std::wstring ServiceToolNotRunText();
 std::wstring InstallRootIsLinkText();
 // The definition both shortcuts carry.
 ShortcutDefinition ApplicationShortcut();
-// "ホルンデ.lnk" in the given folder.
-std::wstring ShortcutFileName(const std::wstring& folder);
 
 // The steps as they run on a machine, through the platform. Every file copied from the medium is checked
 // against `records`.
