@@ -25,15 +25,4 @@ PlatformError LastError() {
     return PlatformError{DescribeError(code)};
 }
 
-void NoteFailure(std::wstring_view what, std::wstring_view description) {
-    std::wstring line = L"setup: ";
-    line += what;
-    line += L": ";
-    line += description;
-    line += L"\n";
-    ::OutputDebugStringW(line.c_str());
-}
-
-void NoteLastError(std::wstring_view what) { NoteFailure(what, LastError().description); }
-
 }  // namespace setup

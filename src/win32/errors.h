@@ -16,10 +16,4 @@ std::wstring DescribeError(DWORD code);
 // The failure of the Win32 call that has just failed, described.
 PlatformError LastError();
 
-// Where every failure that nobody is shown ends up: one line to the debugger (OutputDebugStringW), which Wine
-// shows with WINEDEBUG=+debugstr. The program keeps no log file.
-void NoteFailure(std::wstring_view what, std::wstring_view description);
-// Notes the failure of the Win32 call that has just failed, under `what`.
-void NoteLastError(std::wstring_view what);
-
 }  // namespace setup

@@ -15,7 +15,7 @@ constexpr DWORD64 kPreferSystem32Images = 0x1ULL << 60;
 // The attribute list the start is given: one attribute, the image-load policy.
 class PolicyList {
 public:
-    PolicyList() {
+    explicit PolicyList(Platform& notes) {
         SIZE_T size = 0;
         ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);  // fails, giving the size it needs
         if (size == 0) return;
@@ -25,7 +25,7 @@ public:
         list_ = list;
         if (!::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_MITIGATION_POLICY, &policy_, sizeof policy_,
                                          nullptr, nullptr)) {
-            NoteLastError(L"UpdateProcThreadAttribute image-load policy");
+            notes.NoteFailure(L"UpdateProcThreadAttribute image-load policy", LastError().description);
             return;
         }
         ready_ = true;
@@ -48,11 +48,11 @@ private:
 
 }  // namespace
 
-BOOL CreateProcessPreferringSystem32(const wchar_t* application, wchar_t* command_line, DWORD flags,
+BOOL CreateProcessPreferringSystem32(Platform& notes, const wchar_t* application, wchar_t* command_line, DWORD flags,
                                      const wchar_t* current_folder, STARTUPINFOW& startup, PROCESS_INFORMATION* process,
                                      CreateProcessFn create) {
     {
-        const PolicyList policy;
+        const PolicyList policy(notes);
         if (policy.get()) {
             STARTUPINFOEXW extended{};
             extended.StartupInfo = startup;
@@ -68,7 +68,7 @@ BOOL CreateProcessPreferringSystem32(const wchar_t* application, wchar_t* comman
                 ::SetLastError(error);
                 return FALSE;
             }
-            NoteFailure(L"CreateProcessW image-load policy", DescribeError(error));
+            notes.NoteFailure(L"CreateProcessW image-load policy", DescribeError(error));
         }
     }
     return create(application, command_line, nullptr, nullptr, FALSE, flags, nullptr, current_folder, &startup,

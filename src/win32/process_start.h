@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "core/platform.h"
+
 namespace setup::win32 {
 
 // CreateProcessW as a type, so that a test can stand in for it.
@@ -15,8 +17,8 @@ using CreateProcessFn = BOOL(WINAPI*)(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LP
 // (PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_PREFER_SYSTEM32_ALWAYS_ON, Windows 10 and later): a DLL that
 // someone put beside it under the name of a system DLL is not loaded. Where the system refuses the policy
 // (Windows 7 and 8 fail the start with ERROR_INVALID_PARAMETER, Vista refuses the attribute), it is started as
-// before, and the refusal is noted.
-BOOL CreateProcessPreferringSystem32(const wchar_t* application, wchar_t* command_line, DWORD flags,
+// before, and the refusal is noted with `notes`.
+BOOL CreateProcessPreferringSystem32(Platform& notes, const wchar_t* application, wchar_t* command_line, DWORD flags,
                                      const wchar_t* current_folder, STARTUPINFOW& startup, PROCESS_INFORMATION* process,
                                      CreateProcessFn create = ::CreateProcessW);
 

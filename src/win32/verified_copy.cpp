@@ -14,15 +14,18 @@ namespace {
 // this file", in the system's language.
 constexpr DWORD kInvalidImageHash = 577;
 
-}  // namespace
-
+// A file refused for having no record in setup.exe (ERROR_INVALID_IMAGE_HASH).
 PlatformError Unrecorded() { return PlatformError{DescribeError(kInvalidImageHash), Refusal::Unverified}; }
 
+// Opens a file of the medium for that one read: shared for reading only, so no one writes it meanwhile.
 UniqueFileHandle OpenForCopy(const std::wstring& path) {
     return UniqueFileHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
+// Reads `source` to its end, writing what it reads to `destination` and hashing it on the way: the bytes
+// checked are the bytes written, read once. A digest other than `expected` is an unverified failure with the
+// system's description of a corrupt file (ERROR_FILE_CORRUPT); the caller throws away what was written.
 Status CopyChecked(HANDLE source, HANDLE destination, const Sha256Digest& expected) {
     std::vector<char> buffer(64 * 1024);
     Sha256 hash;
@@ -39,8 +42,6 @@ Status CopyChecked(HANDLE source, HANDLE destination, const Sha256Digest& expect
     return Done{};
 }
 
-namespace {
-
 std::wstring FileNameOf(const std::wstring& path) {
     const auto slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
@@ -48,10 +49,12 @@ std::wstring FileNameOf(const std::wstring& path) {
 
 class StagedFile : public StagedCopy {
 public:
-    StagedFile(std::wstring temporary, std::wstring target, DWORD attributes)
-        : temporary_(std::move(temporary)), target_(std::move(target)), attributes_(attributes) {}
+    StagedFile(Platform& notes, std::wstring temporary, std::wstring target, DWORD attributes)
+        : notes_(notes), temporary_(std::move(temporary)), target_(std::move(target)), attributes_(attributes) {}
     ~StagedFile() override {
-        if (!placed_ && !::DeleteFileW(temporary_.c_str())) NoteLastError(L"DeleteFileW " + temporary_);
+        if (!placed_ && !::DeleteFileW(temporary_.c_str())) {
+            notes_.NoteFailure(L"DeleteFileW " + temporary_, LastError().description);
+        }
     }
 
     Status PutInPlace() override {
@@ -60,17 +63,21 @@ public:
         if (present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_READONLY)) {
             return PlatformError{DescribeError(ERROR_ACCESS_DENIED)};
         }
-        if (!::MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError();
+        // The staged file's data went to disk when it was written; the rename itself is on disk when this returns.
+        if (!::MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return LastError();
+        }
         placed_ = true;
         // As CopyFile: the source's attributes, marked for backup. The contents are in place: the step fixes
         // the attributes up after.
         if (!::SetFileAttributesW(target_.c_str(), SettableAttributes(attributes_ | FILE_ATTRIBUTE_ARCHIVE))) {
-            NoteLastError(L"SetFileAttributesW " + target_);
+            notes_.NoteFailure(L"SetFileAttributesW " + target_, LastError().description);
         }
         return Done{};
     }
 
 private:
+    Platform& notes_;
     std::wstring temporary_;
     std::wstring target_;
     DWORD attributes_;
@@ -79,7 +86,8 @@ private:
 
 }  // namespace
 
-Result<std::unique_ptr<StagedCopy>> StageCheckedCopy(const std::wstring& source, const std::wstring& destination,
+Result<std::unique_ptr<StagedCopy>> StageCheckedCopy(Platform& notes, const std::wstring& source,
+                                                     const std::wstring& destination,
                                                      const std::optional<Sha256Digest>& expected) {
     if (!expected) return Unrecorded();
     std::wstring target = destination;
@@ -93,19 +101,23 @@ Result<std::unique_ptr<StagedCopy>> StageCheckedCopy(const std::wstring& source,
     wchar_t temporary[MAX_PATH];
     if (!::GetTempFileNameW(folder.c_str(), L"stp", 0, temporary)) return LastError();
     // From here on the temporary file is the staged copy's, which removes it unless it is put in place.
-    auto staged = std::make_unique<StagedFile>(temporary, target, info.dwFileAttributes);
+    auto staged = std::make_unique<StagedFile>(notes, temporary, target, info.dwFileAttributes);
     UniqueFileHandle to(
         ::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!to) return LastError();
     const Status copied = CopyChecked(from.get(), to.get(), *expected);
     if (!copied.ok()) return copied.failure();
     // As CopyFile: the source's time of last writing. The copy is right without it.
-    if (!::SetFileTime(to.get(), nullptr, nullptr, &info.ftLastWriteTime)) NoteLastError(L"SetFileTime " + target);
+    if (!::SetFileTime(to.get(), nullptr, nullptr, &info.ftLastWriteTime)) {
+        notes.NoteFailure(L"SetFileTime " + target, LastError().description);
+    }
+    // On disk before it can replace anything: a staged copy that cannot be flushed replaces nothing.
+    if (!::FlushFileBuffers(to.get())) return LastError();
     return staged;
 }
 
-Status WriteHeldCopy(const std::wstring& source, const std::wstring& copy, const std::optional<Sha256Digest>& expected,
-                     UniqueFileHandle& held) {
+Status WriteHeldCopy(Platform& notes, const std::wstring& source, const std::wstring& copy,
+                     const std::optional<Sha256Digest>& expected, UniqueFileHandle& held) {
     if (!expected) return Unrecorded();
     const UniqueFileHandle from = OpenForCopy(source);
     if (!from) return LastError();
@@ -123,7 +135,7 @@ Status WriteHeldCopy(const std::wstring& source, const std::wstring& copy, const
     const Status copied = CopyChecked(from.get(), writing.get(), *expected);
     if (!copied.ok()) {
         writing.reset();
-        if (!::DeleteFileW(copy.c_str())) NoteLastError(L"DeleteFileW " + copy);
+        if (!::DeleteFileW(copy.c_str())) notes.NoteFailure(L"DeleteFileW " + copy, LastError().description);
         return copied;
     }
 

@@ -16,22 +16,14 @@ namespace setup::win32 {
 // nothing is inherited from the install root.
 inline constexpr wchar_t kInstallerCopySecurity[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)";
 
-// A file refused for having no record in setup.exe (ERROR_INVALID_IMAGE_HASH).
-PlatformError Unrecorded();
-
-// Reads `source` to its end, writing what it reads to `destination` and hashing it on the way: the bytes
-// checked are the bytes written, read once. A digest other than `expected` is an unverified failure with the
-// system's description of a corrupt file (ERROR_FILE_CORRUPT); the caller throws away what was written.
-Status CopyChecked(HANDLE source, HANDLE destination, const Sha256Digest& expected);
-
-// Opens a file of the medium for that one read: shared for reading only, so no one writes it meanwhile.
-UniqueFileHandle OpenForCopy(const std::wstring& path);
-
 // Platform::StageCopy on Windows: the source is read once into a new file beside the destination (a temporary
 // name in the destination's folder) and checked as it is read. Put in place, that file takes the destination's
 // place with the source's time of last writing and attributes, marked for backup; never put in place, it is
-// removed again. A copy without a record, or whose digest differs, is refused before anything is written.
-Result<std::unique_ptr<StagedCopy>> StageCheckedCopy(const std::wstring& source, const std::wstring& destination,
+// removed again. A copy without a record, or whose digest differs, is refused before anything is written. The
+// staged file is on disk before it takes the destination's place, so that after a power loss the destination
+// is either the old file or the new one, whole. Failures nobody needs to see go to `notes`.
+Result<std::unique_ptr<StagedCopy>> StageCheckedCopy(Platform& notes, const std::wstring& source,
+                                                     const std::wstring& destination,
                                                      const std::optional<Sha256Digest>& expected);
 
 // Writes the package installer's copy: `copy` must not exist yet, is made with a security descriptor that lets
@@ -39,7 +31,7 @@ Result<std::unique_ptr<StagedCopy>> StageCheckedCopy(const std::wstring& source,
 // On success `held` holds it open for reading, shared for reading only: until it is closed no one can write,
 // rename or delete the file, while the program itself may still be started from it. A copy that does not
 // match is removed again.
-Status WriteHeldCopy(const std::wstring& source, const std::wstring& copy, const std::optional<Sha256Digest>& expected,
-                     UniqueFileHandle& held);
+Status WriteHeldCopy(Platform& notes, const std::wstring& source, const std::wstring& copy,
+                     const std::optional<Sha256Digest>& expected, UniqueFileHandle& held);
 
 }  // namespace setup::win32

@@ -89,7 +89,7 @@ Status Win32Platform::SetAttributes(const std::wstring& path, std::uint32_t attr
 Result<std::unique_ptr<StagedCopy>> Win32Platform::StageCopy(const std::wstring& source,
                                                              const std::wstring& destination,
                                                              const std::optional<Sha256Digest>& expected) {
-    return win32::StageCheckedCopy(source, destination, expected);
+    return win32::StageCheckedCopy(*this, source, destination, expected);
 }
 
 Status Win32Platform::DeleteFileForce(const std::wstring& path) {
@@ -114,7 +114,7 @@ Result<TaskId> Win32Platform::StartProgram(const std::wstring& command_line, con
     startup.wShowWindow = SW_SHOWNOACTIVATE;  // a normal window that leaves the focus with us
 
     ProcessInformation process;
-    if (!win32::CreateProcessPreferringSystem32(nullptr, writable.data(), 0,
+    if (!win32::CreateProcessPreferringSystem32(*this, nullptr, writable.data(), 0,
                                                 current_folder.empty() ? nullptr : current_folder.c_str(), startup,
                                                 process.put())) {
         return LastError();
@@ -127,14 +127,14 @@ Result<WaitResult> Win32Platform::RunCopyAndWait(const std::wstring& source, con
                                                  const std::optional<Sha256Digest>& expected,
                                                  std::uint32_t timeout_ms) {
     UniqueFileHandle held;
-    const Status written = win32::WriteHeldCopy(source, copy, expected, held);
+    const Status written = win32::WriteHeldCopy(*this, source, copy, expected, held);
     if (!written.ok()) return written.failure();
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     ProcessInformation process;
     const BOOL started =
-        win32::CreateProcessPreferringSystem32(copy.c_str(), nullptr, 0, nullptr, startup, process.put());
+        win32::CreateProcessPreferringSystem32(*this, copy.c_str(), nullptr, 0, nullptr, startup, process.put());
     // Running, the program is the file held until now; from here on the installer may open itself as it likes.
     held.reset();
     if (!started) return WaitResult::NotStarted;
@@ -241,7 +241,12 @@ Result<Answer> Win32Platform::ShowMessage(const std::wstring& text, MessageKind 
 }
 
 void Win32Platform::NoteFailure(std::wstring_view what, std::wstring_view description) {
-    setup::NoteFailure(what, description);
+    std::wstring line = L"setup: ";
+    line += what;
+    line += L": ";
+    line += description;
+    line += L"\n";
+    ::OutputDebugStringW(line.c_str());
 }
 
 }  // namespace setup

@@ -39,7 +39,8 @@ public:
     Result<std::unique_ptr<ShortcutFile>> CreateShortcut() override;
 
     Result<Answer> ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) override;
-    // To the debugger, through NoteFailure of win32/errors.h.
+    // One line to the debugger (OutputDebugStringW), which Wine shows with WINEDEBUG=+debugstr: the one place
+    // every failure nobody is shown ends up. The program keeps no log file.
     void NoteFailure(std::wstring_view what, std::wstring_view description) override;
 
 private:

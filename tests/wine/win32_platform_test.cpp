@@ -546,7 +546,7 @@ TEST_F(Win32PlatformTest, APolicyTheSystemRefusesStartsTheProgramAsBefore) {
 
     g_starts = {};
     ProcessInformation process;
-    ASSERT_TRUE(CreateProcessPreferringSystem32(nullptr, command_line.data(), 0, nullptr, startup, process.put(),
+    ASSERT_TRUE(CreateProcessPreferringSystem32(platform_, nullptr, command_line.data(), 0, nullptr, startup, process.put(),
                                                 RefusingPolicy));
     // Asked with the policy, refused, then started without it, with everything else as it was.
     EXPECT_EQ(g_starts.flags, (std::vector<DWORD>{EXTENDED_STARTUPINFO_PRESENT, 0}));
@@ -562,7 +562,7 @@ TEST_F(Win32PlatformTest, APolicyTheSystemRefusesStartsTheProgramAsBefore) {
     ProcessInformation none;
     ::SetLastError(0xdeadbeef);
     EXPECT_FALSE(
-        CreateProcessPreferringSystem32(nullptr, command_line.data(), 0, nullptr, startup, none.put(), RefusingPolicy));
+        CreateProcessPreferringSystem32(platform_, nullptr, command_line.data(), 0, nullptr, startup, none.put(), RefusingPolicy));
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(g_starts.flags, std::vector<DWORD>{EXTENDED_STARTUPINFO_PRESENT});
 }
@@ -692,7 +692,7 @@ TEST_F(Win32PlatformTest, RunCopyAndWaitStartsNothingItCouldNotCopyAsANewChecked
 TEST_F(Win32PlatformTest, HeldCopyCanBeStartedButNotChanged) {
     const std::wstring copy = Path(L"setup.exe");
     UniqueFileHandle held;
-    Ok(setup::win32::WriteHeldCopy(HelperPath(), copy, Digest(HelperPath()), held));
+    Ok(setup::win32::WriteHeldCopy(platform_, HelperPath(), copy, Digest(HelperPath()), held));
     ASSERT_TRUE(held);
     EXPECT_EQ(ReadFileBytes(copy), ReadFileBytes(HelperPath()));
 
