@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +45,28 @@ enum class WaitResult {
     Failed,      // started, but the wait itself failed
 };
 
+// The person at the desk: the user of the desktop's shell, which may not be the account setup runs as (an
+// administrator may have typed their password for the user). What setup does for that user alone (their
+// shortcuts) it does with their rights.
+class DeskUser {
+public:
+    virtual ~DeskUser() = default;
+};
+
+// A program setup started and waited for, that had not ended when its time was up. It is not waited for any
+// more, but its end can be awaited (Platform::WhenEnded).
+class RunningProgram {
+public:
+    virtual ~RunningProgram() = default;
+};
+
+// How the package installer's run came out.
+struct CopyRun {
+    WaitResult result = WaitResult::NotStarted;
+    // Set when the result is WaitResult::TimedOut: the installer, still running.
+    std::unique_ptr<RunningProgram> still_running;
+};
+
 // The shell folders the shortcut step looks up.
 enum class ShellFolderId {
     Desktop,   // the user's desktop
@@ -70,18 +93,50 @@ public:
     virtual Status SetIconLocation(const std::wstring& path, int index) = 0;
     virtual Status SetDescription(const std::wstring& text) = 0;
     virtual Status SetWorkingDirectory(const std::wstring& path) = 0;
-    // Writes the shortcut with the properties set so far, replacing a file of the same name.
-    virtual Status Save(const std::wstring& path) = 0;
+    // Writes the shortcut with the properties set so far, replacing a file of the same name: with the rights of
+    // `as`, or as setup itself when that is null.
+    virtual Status Save(const std::wstring& path, const DeskUser* as) = 0;
 };
 
-// A folder held by the setup program (Platform::LockFolder). While the lock lives, the folder cannot be renamed,
-// deleted or replaced, and only administrators and the system may change anything in it (users may read and
-// run what is there): so nothing that runs elevated from it can be swapped meanwhile. Release, or the end of the
-// lock, gives the folder back the access it had before.
+// One thing in a held folder's tree, as read through a handle that was opened from its folder's handle without
+// following a link.
+struct TreeEntry {
+    std::wstring name;  // its name in its folder; empty for the held folder itself
+    bool folder = false;
+    // A junction, a symbolic link, a mount point or another reparse point; or a file with more than one name (a
+    // hard link). Whatever is written to it lands somewhere else.
+    bool link = false;
+    std::wstring owner;       // the owner's security identifier, as text ("S-1-5-32-544")
+    std::wstring owner_name;  // the owner's account name ("PC\user"), or the identifier when it has none
+};
+
+// How a held folder's access is given back.
+enum class GiveBack {
+    Earlier,     // the access it had when it was taken
+    FromParent,  // only what its parent folder passes on (a folder setup made, or one a cut-off run left held)
+};
+
+// A folder held by the setup program (Platform::LockFolder, Platform::CreateHeldFolder). While the lock lives,
+// the folder cannot be renamed, deleted or replaced. Once held (Hold), only administrators and the system may
+// change anything in it (users may read and run what is there): so nothing that runs elevated from it can be
+// swapped meanwhile.
 class FolderLock {
 public:
     virtual ~FolderLock() = default;
-    virtual Status Release() = 0;
+    // The folder itself, as its handle shows it.
+    virtual const TreeEntry& Self() const = 0;
+    // True when the folder carried the held access already when it was taken: a run before was cut off while it
+    // held it, or setup has just made it.
+    virtual bool FoundHeld() const = 0;
+    // Gives the folder the held access, which what is inside takes on.
+    virtual Status Hold() = 0;
+    // What is directly inside `folder`, a path below the held folder ("Info", "Work\Data"; empty: the held
+    // folder itself), each opened from its folder's handle without following a link.
+    virtual Result<std::vector<TreeEntry>> List(const std::wstring& folder) = 0;
+    // Lets the folder go. When it was held: its subfolder `keep` (empty: none) first gets an access of its own,
+    // protected from what the folder passes on, that only administrators and the system may change (users
+    // may read and run); then the folder gets `back_to`, and what is inside takes it on.
+    virtual Status Release(GiveBack back_to, std::wstring_view keep) = 0;
 };
 
 // A file of the medium read and checked, waiting beside its destination (Platform::StageCopy). Put in place, it
@@ -105,11 +160,13 @@ public:
     // The folder of the running setup program: no trailing backslash except at a drive root ("D:\").
     virtual Result<std::wstring> ProgramFolder() = 0;
     virtual Result<bool> FolderExists(const std::wstring& path) = 0;
-    // Takes hold of the folder `path` for as long as the lock lives (see FolderLock). A folder that leads
-    // elsewhere (a junction, a symbolic link) is refused, as a failure marked as a link, and is not touched.
+    // Takes hold of the folder `path` for as long as the lock lives (see FolderLock); its access is left as it is
+    // until Hold. A folder that leads elsewhere (a junction, a symbolic link) is refused (Refusal::Link) and is
+    // not touched.
     virtual Result<std::unique_ptr<FolderLock>> LockFolder(const std::wstring& path) = 0;
-    // Creates one folder; its parent must exist.
-    virtual Status CreateFolder(const std::wstring& path) = 0;
+    // Makes one folder (its parent must exist) with the held access from the moment it exists, and takes hold
+    // of it as LockFolder does.
+    virtual Result<std::unique_ptr<FolderLock>> CreateHeldFolder(const std::wstring& path) = 0;
     virtual Result<bool> FileExists(const std::wstring& path) = 0;
     virtual Result<std::uint32_t> GetAttributes(const std::wstring& path) = 0;
     virtual Status SetAttributes(const std::wstring& path, std::uint32_t attributes) = 0;
@@ -135,14 +192,25 @@ public:
     // and current folder. Then waits for it to end for at most `timeout_ms`; the program's windows stay painted
     // meanwhile. A copy that cannot be made is the failure, and nothing is started; a start that fails is
     // WaitResult::NotStarted.
-    virtual Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
-                                              const std::optional<Sha256Digest>& expected,
-                                              std::uint32_t timeout_ms) = 0;
+    virtual Result<CopyRun> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                           const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) = 0;
+    // Calls `ended` once `program` has ended, from the program's message loop: the windows go on as usual
+    // meanwhile. If setup ends first, it is never called.
+    virtual void WhenEnded(std::unique_ptr<RunningProgram> program, std::function<void()> ended) = 0;
+
+    // ---- Accounts.
+
+    // The security identifier of the account setup runs as, as text.
+    virtual Result<std::wstring> SetupAccount() = 0;
+    // The person at the desk (see DeskUser), or null when there is no shell to tell (setup then does their work
+    // as itself).
+    virtual Result<std::unique_ptr<DeskUser>> FindDeskUser() = 0;
 
     // ---- Shell.
 
-    // The path of a shell folder, or nothing when the lookup fails or gives no path.
-    virtual std::optional<std::wstring> ShellFolder(ShellFolderId folder) = 0;
+    // The path of a shell folder of `as` (null: of the account setup runs as), or nothing when the lookup fails
+    // or gives no path.
+    virtual std::optional<std::wstring> ShellFolder(ShellFolderId folder, const DeskUser* as) = 0;
     // A new shortcut object of the shell, with no property set yet.
     virtual Result<std::unique_ptr<ShortcutFile>> CreateShortcut() = 0;
 

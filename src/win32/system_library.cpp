@@ -39,6 +39,14 @@ using GetControlFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, PSECURITY_DESCRIPTOR_CO
 using GetSecurityInfoFn = DWORD(WINAPI*)(HANDLE, int, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
                                          PSECURITY_DESCRIPTOR*);
 using SetSecurityInfoFn = DWORD(WINAPI*)(HANDLE, int, SECURITY_INFORMATION, PSID, PSID, PACL, PACL);
+using SidToTextFn = BOOL(WINAPI*)(PSID, wchar_t**);
+using LookupAccountSidWFn = BOOL(WINAPI*)(const wchar_t*, PSID, wchar_t*, DWORD*, wchar_t*, DWORD*, SID_NAME_USE*);
+using OpenProcessTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE*);
+using GetTokenInformationFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, void*, DWORD, DWORD*);
+using DuplicateTokenExFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSECURITY_ATTRIBUTES, SECURITY_IMPERSONATION_LEVEL,
+                                         TOKEN_TYPE, HANDLE*);
+using ImpersonateFn = BOOL(WINAPI*)(HANDLE);
+using RevertToSelfFn = BOOL(WINAPI*)();
 constexpr int kFileObject = 1;
 
 }  // namespace
@@ -58,9 +66,9 @@ HRESULT ComCreateInstance(REFCLSID clsid, REFIID iid, void** object) noexcept {
     return fn ? fn(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object) : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
 }
 
-HRESULT ShellFolderPath(HWND owner, int folder, DWORD flags, wchar_t* path) noexcept {
+HRESULT ShellFolderPath(HWND owner, int folder, HANDLE token, DWORD flags, wchar_t* path) noexcept {
     static const auto fn = Function<SHGetFolderPathWFn>(L"shell32.dll", "SHGetFolderPathW");
-    return fn ? fn(owner, folder, nullptr, flags, path) : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    return fn ? fn(owner, folder, token, flags, path) : HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
 }
 
 BOOL SecurityDescriptorFromText(const wchar_t* sddl, PSECURITY_DESCRIPTOR* descriptor) noexcept {
@@ -105,6 +113,85 @@ DWORD SetFileDacl(HANDLE file, PACL dacl, bool protected_dacl) noexcept {
         DACL_SECURITY_INFORMATION |
         (protected_dacl ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
     return set(file, kFileObject, what, nullptr, nullptr, dacl, nullptr);
+}
+
+namespace {
+
+std::optional<std::wstring> SidText(PSID sid) noexcept {
+    static const auto fn = Function<SidToTextFn>(L"advapi32.dll", "ConvertSidToStringSidW");
+    wchar_t* text = nullptr;
+    if (!fn || !fn(sid, &text)) return std::nullopt;
+    std::wstring result(text);
+    ::LocalFree(text);
+    return result;
+}
+
+}  // namespace
+
+DWORD FileOwner(HANDLE file, std::wstring* sid, std::wstring* account) noexcept {
+    static const auto get = Function<GetSecurityInfoFn>(L"advapi32.dll", "GetSecurityInfo");
+    static const auto lookup = Function<LookupAccountSidWFn>(L"advapi32.dll", "LookupAccountSidW");
+    if (!get || !lookup) return ERROR_PROC_NOT_FOUND;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (const DWORD error = get(file, kFileObject, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                                &descriptor)) {
+        return error;
+    }
+    std::optional<std::wstring> text = owner ? SidText(owner) : std::nullopt;
+    wchar_t name[256], domain[256];
+    DWORD name_size = 256, domain_size = 256;
+    SID_NAME_USE use;
+    const bool named = owner && lookup(nullptr, owner, name, &name_size, domain, &domain_size, &use);
+    ::LocalFree(descriptor);
+    if (!text) return ERROR_INVALID_SID;
+    *sid = *text;
+    *account = named ? (domain_size ? std::wstring(domain) + L"\\" : std::wstring()) + name : *text;
+    return ERROR_SUCCESS;
+}
+
+std::optional<std::wstring> TokenUserSid(HANDLE token) noexcept {
+    static const auto fn = Function<GetTokenInformationFn>(L"advapi32.dll", "GetTokenInformation");
+    if (!fn) return std::nullopt;
+    DWORD size = 0;
+    fn(token, ::TokenUser, nullptr, 0, &size);
+    if (size == 0) return std::nullopt;
+    std::vector<unsigned char> buffer(size);
+    if (!fn(token, ::TokenUser, buffer.data(), size, &size)) return std::nullopt;
+    return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+BOOL ProcessToken(HANDLE process, DWORD access, HANDLE* token) noexcept {
+    static const auto fn = Function<OpenProcessTokenFn>(L"advapi32.dll", "OpenProcessToken");
+    if (!fn) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return fn(process, access, token);
+}
+
+BOOL ImpersonationToken(HANDLE token, HANDLE* impersonation) noexcept {
+    static const auto fn = Function<DuplicateTokenExFn>(L"advapi32.dll", "DuplicateTokenEx");
+    if (!fn) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return fn(token, TOKEN_IMPERSONATE | TOKEN_QUERY | TOKEN_DUPLICATE, nullptr, SecurityImpersonation,
+              TokenImpersonation, impersonation);
+}
+
+BOOL Impersonate(HANDLE token) noexcept {
+    static const auto fn = Function<ImpersonateFn>(L"advapi32.dll", "ImpersonateLoggedOnUser");
+    if (!fn) {
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
+    return fn(token);
+}
+
+BOOL StopImpersonating() noexcept {
+    static const auto fn = Function<RevertToSelfFn>(L"advapi32.dll", "RevertToSelf");
+    return fn && fn();
 }
 
 void PreloadShell() noexcept {

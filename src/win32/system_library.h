@@ -24,7 +24,8 @@ Fn ProcAddress(HMODULE module, const char* name) noexcept {
 HRESULT ComInitialize(DWORD model) noexcept;
 void ComUninitialize() noexcept;
 HRESULT ComCreateInstance(REFCLSID clsid, REFIID iid, void** object) noexcept;
-HRESULT ShellFolderPath(HWND owner, int folder, DWORD flags, wchar_t* path) noexcept;
+// SHGetFolderPathW: `token` names the user whose folder it is (null: the caller's).
+HRESULT ShellFolderPath(HWND owner, int folder, HANDLE token, DWORD flags, wchar_t* path) noexcept;
 // A security descriptor from its SDDL text (advapi32's ConvertStringSecurityDescriptorToSecurityDescriptorW),
 // to be freed with LocalFree. FALSE with the last error set when it cannot be made.
 BOOL SecurityDescriptorFromText(const wchar_t* sddl, PSECURITY_DESCRIPTOR* descriptor) noexcept;
@@ -34,6 +35,16 @@ BOOL DaclOfDescriptor(PSECURITY_DESCRIPTOR descriptor, PACL* dacl, bool* protect
 // The security descriptor of an open file or folder, holding its DACL, to be freed with LocalFree
 // (GetSecurityInfo). The Win32 error, or ERROR_SUCCESS.
 DWORD FileDaclDescriptor(HANDLE file, PSECURITY_DESCRIPTOR* descriptor) noexcept;
+// The owner of an open file or folder, as its security identifier in text ("S-1-5-32-544"), and its account
+// name ("PC\\user"; the identifier again when it has none). The Win32 error, or ERROR_SUCCESS.
+DWORD FileOwner(HANDLE file, std::wstring* sid, std::wstring* account) noexcept;
+// The user of a token as a security identifier in text, or nothing when it cannot be read.
+std::optional<std::wstring> TokenUserSid(HANDLE token) noexcept;
+// OpenProcessToken, DuplicateTokenEx (an impersonation token), ImpersonateLoggedOnUser and RevertToSelf.
+BOOL ProcessToken(HANDLE process, DWORD access, HANDLE* token) noexcept;
+BOOL ImpersonationToken(HANDLE token, HANDLE* impersonation) noexcept;
+BOOL Impersonate(HANDLE token) noexcept;
+BOOL StopImpersonating() noexcept;
 // Gives an open file or folder `dacl`, protected from inheriting or taking what its parent passes on; the
 // inheritable entries go on to what is inside (SetSecurityInfo). The Win32 error, or ERROR_SUCCESS.
 DWORD SetFileDacl(HANDLE file, PACL dacl, bool protected_dacl) noexcept;

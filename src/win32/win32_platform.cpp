@@ -64,9 +64,8 @@ Result<std::unique_ptr<FolderLock>> Win32Platform::LockFolder(const std::wstring
     return win32::LockFolder(path);
 }
 
-Status Win32Platform::CreateFolder(const std::wstring& path) {
-    if (!::CreateDirectoryW(path.c_str(), nullptr)) return LastError();
-    return Done{};
+Result<std::unique_ptr<FolderLock>> Win32Platform::CreateHeldFolder(const std::wstring& path) {
+    return win32::CreateHeldFolder(path);
 }
 
 Result<bool> Win32Platform::FileExists(const std::wstring& path) {
@@ -123,9 +122,48 @@ Result<TaskId> Win32Platform::StartProgram(const std::wstring& command_line, con
     return TaskId{process.id()};
 }
 
-Result<WaitResult> Win32Platform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
-                                                 const std::optional<Sha256Digest>& expected,
-                                                 std::uint32_t timeout_ms) {
+namespace {
+
+// A program still running after its time, by its process handle.
+class StartedProgram : public RunningProgram {
+public:
+    explicit StartedProgram(ProcessInformation process) : process_(std::move(process)) {}
+    bool Ended() const { return ::WaitForSingleObject(process_.process(), 0) != WAIT_TIMEOUT; }
+
+private:
+    ProcessInformation process_;
+};
+
+struct Awaited {
+    std::unique_ptr<StartedProgram> program;
+    std::function<void()> ended;
+};
+
+// What WhenEnded waits for. One thread uses it: the windows', which runs the timer.
+std::vector<Awaited>& AwaitedPrograms() {
+    static std::vector<Awaited> awaited;
+    return awaited;
+}
+
+void CALLBACK LookForEndedPrograms(HWND, UINT, UINT_PTR timer, DWORD) {
+    std::vector<Awaited>& awaited = AwaitedPrograms();
+    std::vector<std::function<void()>> ended;
+    for (auto it = awaited.begin(); it != awaited.end();) {
+        if (it->program->Ended()) {
+            ended.push_back(std::move(it->ended));
+            it = awaited.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (awaited.empty()) ::KillTimer(nullptr, timer);
+    for (auto& call : ended) call();
+}
+
+}  // namespace
+
+Result<CopyRun> Win32Platform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                              const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) {
     UniqueFileHandle held;
     const Status written = win32::WriteHeldCopy(*this, source, copy, expected, held);
     if (!written.ok()) return written.failure();
@@ -137,23 +175,79 @@ Result<WaitResult> Win32Platform::RunCopyAndWait(const std::wstring& source, con
         win32::CreateProcessPreferringSystem32(*this, copy.c_str(), nullptr, 0, nullptr, startup, process.put());
     // Running, the program is the file held until now; from here on the installer may open itself as it likes.
     held.reset();
-    if (!started) return WaitResult::NotStarted;
+    CopyRun run;
+    if (!started) return run;  // WaitResult::NotStarted
 
     // Our windows keep painting and answering while we wait, so Windows never marks them as hung.
     switch (WaitAnswering(process.process(), timeout_ms)) {
         case WAIT_OBJECT_0:
-            return WaitResult::Finished;
+            run.result = WaitResult::Finished;
+            break;
         case WAIT_TIMEOUT:
-            return WaitResult::TimedOut;
+            run.result = WaitResult::TimedOut;
+            run.still_running = std::make_unique<StartedProgram>(std::move(process));
+            break;
         default:
-            return WaitResult::Failed;
+            run.result = WaitResult::Failed;
+            break;
     }
+    return run;
 }
 
-std::optional<std::wstring> Win32Platform::ShellFolder(ShellFolderId folder) {
+void Win32Platform::WhenEnded(std::unique_ptr<RunningProgram> program, std::function<void()> ended) {
+    if (!program) return;
+    std::vector<Awaited>& awaited = AwaitedPrograms();
+    if (awaited.empty() && !::SetTimer(nullptr, 0, 250, LookForEndedPrograms)) {
+        NoteFailure(L"SetTimer WhenEnded", LastError().description);
+        return;
+    }
+    awaited.push_back(Awaited{std::unique_ptr<StartedProgram>(static_cast<StartedProgram*>(program.release())),
+                              std::move(ended)});
+}
+
+Result<std::wstring> Win32Platform::SetupAccount() {
+    win32::UniqueHandle token;
+    if (!win32::ProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return LastError();
+    std::optional<std::wstring> user = win32::TokenUserSid(token.get());
+    if (!user) return LastError();
+    return std::move(*user);
+}
+
+namespace {
+
+// The desk user by an impersonation token of the shell's process.
+class ShellUser : public DeskUser {
+public:
+    explicit ShellUser(win32::UniqueHandle token) : token_(std::move(token)) {}
+    HANDLE token() const { return token_.get(); }
+
+private:
+    win32::UniqueHandle token_;
+};
+
+HANDLE TokenOf(const DeskUser* as) { return as ? static_cast<const ShellUser*>(as)->token() : nullptr; }
+
+}  // namespace
+
+Result<std::unique_ptr<DeskUser>> Win32Platform::FindDeskUser() {
+    // No shell (a service's session, or a shell that is not Explorer): setup does the user's work as itself.
+    const HWND shell = ::GetShellWindow();
+    DWORD id = 0;
+    if (!shell || !::GetWindowThreadProcessId(shell, &id) || id == 0) return std::unique_ptr<DeskUser>();
+    const win32::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    if (!process) return LastError();
+    win32::UniqueHandle token, impersonation;
+    if (!win32::ProcessToken(process.get(), TOKEN_DUPLICATE | TOKEN_QUERY, token.put()) ||
+        !win32::ImpersonationToken(token.get(), impersonation.put())) {
+        return LastError();
+    }
+    return std::unique_ptr<DeskUser>(std::make_unique<ShellUser>(std::move(impersonation)));
+}
+
+std::optional<std::wstring> Win32Platform::ShellFolder(ShellFolderId folder, const DeskUser* as) {
     const int csidl = folder == ShellFolderId::Desktop ? CSIDL_DESKTOP : CSIDL_PROGRAMS;
     wchar_t buffer[MAX_PATH] = {};
-    const HRESULT hr = win32::ShellFolderPath(Owner(), csidl, SHGFP_TYPE_CURRENT, buffer);
+    const HRESULT hr = win32::ShellFolderPath(Owner(), csidl, TokenOf(as), SHGFP_TYPE_CURRENT, buffer);
     if (FAILED(hr) || buffer[0] == L'\0') return std::nullopt;
     return std::wstring(buffer);
 }
@@ -180,10 +274,17 @@ public:
     Status SetWorkingDirectory(const std::wstring& path) override {
         return Checked(link_->SetWorkingDirectory(path.c_str()));
     }
-    Status Save(const std::wstring& path) override {
+    // As the desk user, the file is written with their rights: a link planted under its name leads only where
+    // they could write anyway.
+    Status Save(const std::wstring& path, const DeskUser* as) override {
         ComPtr<IPersistFile> file;
         HRESULT hr = link_.query(file);
-        if (SUCCEEDED(hr)) hr = file->Save(path.c_str(), TRUE);
+        if (FAILED(hr)) return Checked(hr);
+        if (as && !win32::Impersonate(TokenOf(as))) return LastError();
+        hr = file->Save(path.c_str(), TRUE);
+        // Back to setup's own rights before anything else runs; a thread that stays the user would be worse
+        // than a program that stops.
+        if (as && !win32::StopImpersonating()) ::ExitProcess(ERROR_CANNOT_IMPERSONATE);
         return Checked(hr);
     }
 

@@ -23,7 +23,7 @@ public:
     Result<std::wstring> ProgramFolder() override;
     Result<bool> FolderExists(const std::wstring& path) override;
     Result<std::unique_ptr<FolderLock>> LockFolder(const std::wstring& path) override;
-    Status CreateFolder(const std::wstring& path) override;
+    Result<std::unique_ptr<FolderLock>> CreateHeldFolder(const std::wstring& path) override;
     Result<bool> FileExists(const std::wstring& path) override;
     Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
     Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
@@ -32,10 +32,16 @@ public:
     Status DeleteFileForce(const std::wstring& path) override;
 
     Result<TaskId> StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
-    Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
-                                      const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
+    Result<CopyRun> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                   const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
+    // Looks every quarter of a second, from a timer of the thread's message loop.
+    void WhenEnded(std::unique_ptr<RunningProgram> program, std::function<void()> ended) override;
 
-    std::optional<std::wstring> ShellFolder(ShellFolderId folder) override;
+    Result<std::wstring> SetupAccount() override;
+    // The user of the process that owns the shell's window (GetShellWindow), with a token to act as them.
+    Result<std::unique_ptr<DeskUser>> FindDeskUser() override;
+
+    std::optional<std::wstring> ShellFolder(ShellFolderId folder, const DeskUser* as) override;
     Result<std::unique_ptr<ShortcutFile>> CreateShortcut() override;
 
     Result<Answer> ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) override;

@@ -36,11 +36,12 @@ std::wstring FakePlatform::Parent(const std::wstring& path) {
 }
 
 void FakePlatform::AddFolder(const std::wstring& path) {
-    std::wstring key = Key(path);
-    while (!key.empty() && !folders_.count(key)) {
-        folders_.insert(key);
-        if (key.size() <= 3) break;
-        key = Parent(key);
+    std::wstring name = path;
+    while (!name.empty() && !folders_.count(Key(name))) {
+        folders_.insert(Key(name));
+        names_.emplace(Key(name), name);
+        if (Key(name).size() <= 3) break;
+        name = name.substr(0, Parent(name).size());
     }
 }
 
@@ -50,11 +51,38 @@ void FakePlatform::AddLink(const std::wstring& path) {
 }
 
 void FakePlatform::AddFile(const std::wstring& path, std::uint32_t attributes, const std::string& content) {
-    AddFolder(Parent(path));
+    AddFolder(path.substr(0, Parent(path).size()));
     files_[Key(path)] = File{attributes, content};
+    names_.emplace(Key(path), path);
 }
 
 void FakePlatform::LockAttributes(const std::wstring& path) { files_.at(Key(path)).locked_attributes = true; }
+
+void FakePlatform::SetOwner(const std::wstring& path, const std::wstring& owner) { owners_[Key(path)] = owner; }
+
+std::string FakePlatform::Access(const std::wstring& path) const {
+    auto it = access_.find(Key(path));
+    return it == access_.end() ? "own" : it->second;
+}
+
+void FakePlatform::EndPrograms() {
+    std::vector<std::function<void()>> ends = std::move(ends_);
+    ends_.clear();
+    for (auto& ended : ends) ended();
+}
+
+TreeEntry FakePlatform::Entry(const std::wstring& key, bool folder) const {
+    TreeEntry entry;
+    auto named = names_.find(key);
+    const std::wstring& name = named == names_.end() ? key : named->second;
+    entry.name = name.substr(name.rfind(L'\\') + 1);
+    entry.folder = folder;
+    entry.link = links_.count(key) != 0;
+    auto owner = owners_.find(key);
+    entry.owner = owner == owners_.end() ? kAdministrators : owner->second;
+    entry.owner_name = entry.owner == kAdministrators ? L"BUILTIN\\Administrators" : L"PC\\" + entry.owner;
+    return entry;
+}
 
 void FakePlatform::Fail(const std::string& op, const std::wstring& argument, const std::wstring& description) {
     failures_.push_back(Failure{op, Key(argument), description});
@@ -99,24 +127,60 @@ Result<bool> FakePlatform::FolderExists(const std::wstring& path) {
     return HasFolder(path);
 }
 
-// Records its release as "ReleaseFolder(path)"; released once, by Release or at its end.
+// Records "HoldFolder(path)", "ListFolder(path)" and "ReleaseFolder(path back_to keep)". Released once, by
+// Release or at its end.
 class FakePlatform::FakeLock : public FolderLock {
 public:
-    FakeLock(FakePlatform& machine, std::wstring path) : machine_(machine), path_(std::move(path)) {}
-    ~FakeLock() override {
-        if (held_) (void)Release();
+    FakeLock(FakePlatform& machine, std::wstring path)
+        : machine_(machine), path_(std::move(path)), self_(machine.Entry(Key(path_), true)) {
+        self_.name.clear();
+        found_ = machine_.Access(path_);
     }
-    Status Release() override {
-        held_ = false;
-        machine_.Record("ReleaseFolder", path_);
+    ~FakeLock() override {
+        if (!released_) (void)Release(GiveBack::Earlier, L"");
+    }
+    const TreeEntry& Self() const override { return self_; }
+    bool FoundHeld() const override { return found_ == "held"; }
+    Status Hold() override {
+        machine_.Record("HoldFolder", path_);
+        if (auto failure = machine_.Arranged("HoldFolder", path_)) return *failure;
+        machine_.access_[Key(path_)] = "held";
+        held_ = true;
+        return Done{};
+    }
+    Result<std::vector<TreeEntry>> List(const std::wstring& folder) override {
+        const std::wstring path = folder.empty() ? path_ : path_ + L"\\" + folder;
+        machine_.Record("ListFolder", path);
+        if (auto failure = machine_.Arranged("ListFolder", path)) return *failure;
+        const std::wstring key = Key(path);
+        std::vector<TreeEntry> entries;
+        for (const std::wstring& sub : machine_.folders_) {
+            if (Parent(sub) == key && sub != key) entries.push_back(machine_.Entry(sub, true));
+        }
+        for (const auto& file : machine_.files_) {
+            if (Parent(file.first) == key) entries.push_back(machine_.Entry(file.first, false));
+        }
+        return entries;
+    }
+    Status Release(GiveBack back_to, std::wstring_view keep) override {
+        released_ = true;
+        machine_.Record("ReleaseFolder", path_ + (back_to == GiveBack::Earlier ? L" earlier" : L" from parent") +
+                                             (keep.empty() ? L"" : L" keep " + std::wstring(keep)));
         if (auto failure = machine_.Arranged("ReleaseFolder", path_)) return *failure;
+        if (!held_) return Done{};
+        const std::wstring kept = path_ + L"\\" + std::wstring(keep);
+        if (!keep.empty() && machine_.HasFolder(kept)) machine_.access_[Key(kept)] = "kept";
+        machine_.access_[Key(path_)] = back_to == GiveBack::Earlier ? found_ : "parent";
         return Done{};
     }
 
 private:
     FakePlatform& machine_;
     std::wstring path_;
-    bool held_ = true;
+    TreeEntry self_;
+    std::string found_;  // the access it had when it was taken
+    bool held_ = false;
+    bool released_ = false;
 };
 
 Result<std::unique_ptr<FolderLock>> FakePlatform::LockFolder(const std::wstring& path) {
@@ -127,13 +191,14 @@ Result<std::unique_ptr<FolderLock>> FakePlatform::LockFolder(const std::wstring&
     return std::make_unique<FakeLock>(*this, path);
 }
 
-Status FakePlatform::CreateFolder(const std::wstring& path) {
-    Record("CreateFolder", path);
-    if (auto failure = Arranged("CreateFolder", path)) return *failure;
+Result<std::unique_ptr<FolderLock>> FakePlatform::CreateHeldFolder(const std::wstring& path) {
+    Record("CreateHeldFolder", path);
+    if (auto failure = Arranged("CreateHeldFolder", path)) return *failure;
     if (HasFolder(path) || HasFile(path)) return PlatformError{L"既に存在するファイルを作成することはできません。"};
     if (!HasFolder(Parent(path))) return PlatformError{L"指定されたパスが見つかりません。"};
     folders_.insert(Key(path));
-    return Done{};
+    access_[Key(path)] = "held";
+    return std::make_unique<FakeLock>(*this, path);
 }
 
 Result<bool> FakePlatform::FileExists(const std::wstring& path) {
@@ -224,8 +289,8 @@ Result<TaskId> FakePlatform::StartProgram(const std::wstring& command_line, cons
     return next_task_++;
 }
 
-Result<WaitResult> FakePlatform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
-                                                const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) {
+Result<CopyRun> FakePlatform::RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                             const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) {
     Record("RunCopyAndWait", source + L" -> " + copy + L" " + std::to_wstring(timeout_ms));
     if (auto failure = Arranged("RunCopyAndWait", source)) return *failure;
     const Result<File> from = Verified(source, expected);
@@ -235,7 +300,33 @@ Result<WaitResult> FakePlatform::RunCopyAndWait(const std::wstring& source, cons
     if (!HasFolder(Parent(copy))) return PlatformError{L"指定されたパスが見つかりません。"};
     files_[Key(copy)] = File{kAttrArchive, from.value().content};
     waited.push_back(copy);
-    return wait_result;
+    CopyRun run;
+    run.result = wait_result;
+    if (wait_result == WaitResult::TimedOut) run.still_running = std::make_unique<RunningProgram>();
+    return run;
+}
+
+void FakePlatform::WhenEnded(std::unique_ptr<RunningProgram> program, std::function<void()> ended) {
+    Record("WhenEnded", L"");
+    if (program) ends_.push_back(std::move(ended));
+}
+
+Result<std::wstring> FakePlatform::SetupAccount() {
+    if (auto failure = Arranged("SetupAccount", L"")) return *failure;
+    return setup_account;
+}
+
+class FakePlatform::FakeDeskUser : public DeskUser {
+public:
+    explicit FakeDeskUser(std::wstring name) : name(std::move(name)) {}
+    std::wstring name;
+};
+
+Result<std::unique_ptr<DeskUser>> FakePlatform::FindDeskUser() {
+    Record("FindDeskUser", L"");
+    if (auto failure = Arranged("FindDeskUser", L"")) return *failure;
+    if (!desk_user) return std::unique_ptr<DeskUser>();
+    return std::unique_ptr<DeskUser>(std::make_unique<FakeDeskUser>(*desk_user));
 }
 
 namespace {
@@ -244,8 +335,15 @@ std::wstring FolderName(ShellFolderId folder) { return folder == ShellFolderId::
 
 }  // namespace
 
-std::optional<std::wstring> FakePlatform::ShellFolder(ShellFolderId folder) {
-    Record("ShellFolder", FolderName(folder));
+// " as NAME" for a desk user, nothing for setup itself.
+std::wstring AsWhom(const DeskUser* as) {
+    return as ? L" as " + static_cast<const FakePlatform::FakeDeskUser*>(as)->name : L"";
+}
+
+std::wstring AsWhom(const DeskUser* as);
+
+std::optional<std::wstring> FakePlatform::ShellFolder(ShellFolderId folder, const DeskUser* as) {
+    Record("ShellFolder", FolderName(folder) + AsWhom(as));
     auto it = shell_folders.find(folder);
     if (it == shell_folders.end()) return std::nullopt;
     return it->second;
@@ -274,8 +372,9 @@ public:
     Status SetWorkingDirectory(const std::wstring& path) override {
         return Set("WorkingDirectory", path, [&] { saved_.definition.working_directory = path; });
     }
-    Status Save(const std::wstring& path) override {
-        machine_.Record("SaveShortcut", path);
+    Status Save(const std::wstring& path, const DeskUser* as) override {
+        machine_.Record("SaveShortcut", path + AsWhom(as));
+        saved_.saved_as = as ? static_cast<const FakeDeskUser*>(as)->name : L"";
         if (auto failure = machine_.Arranged("SaveShortcut", path)) return *failure;
         if (!machine_.HasFolder(Parent(path))) return PlatformError{L"指定されたパスが見つかりません。"};
         machine_.files_[Key(path)] = File{kAttrArchive, ToUtf8(saved_.definition.target_path)};
@@ -296,7 +395,7 @@ private:
 
     FakePlatform& machine_;
     // Nothing set yet: a property that is never set keeps the definition's default.
-    Shortcut saved_{L"", NothingSet(), {}};
+    Shortcut saved_{L"", NothingSet(), {}, L""};
 
     static ShortcutDefinition NothingSet() {
         ShortcutDefinition none;

@@ -30,7 +30,10 @@ public:
         std::wstring path;
         ShortcutDefinition definition;
         std::vector<std::string> properties;  // the properties set before the save, in order ("TargetPath", ...)
+        std::wstring saved_as;                // the desk user it was saved as; empty: as setup itself
     };
+    static constexpr const wchar_t* kAdministrators = L"S-1-5-32-544";
+    class FakeDeskUser;
 
     // What a refused copy says: without a record, and with a digest that differs.
     static constexpr const wchar_t* kNoRecord = L"このファイルのデジタル署名を検証できません。";
@@ -48,6 +51,15 @@ public:
     void AddFile(const std::wstring& path, std::uint32_t attributes = kAttrArchive, const std::string& content = "x");
     // Attributes that stick: SetAttributes on this file fails (like a file the user may not change).
     void LockAttributes(const std::wstring& path);
+    // Who owns a file or folder (a security identifier); the administrators unless set.
+    void SetOwner(const std::wstring& path, const std::wstring& owner);
+    // A folder that carries the held access (left so by a run that was cut off).
+    void MarkHeld(const std::wstring& path) { access_[Key(path)] = "held"; }
+    std::wstring setup_account = L"S-1-5-21-7-7-7-500";
+    // The user at the desk, by name; nothing: no shell to tell.
+    std::optional<std::wstring> desk_user = L"desk";
+    // Ends the programs that WhenEnded waits for, calling back in order.
+    void EndPrograms();
 
     // Makes the named operation fail with `description`. `op` is the name it is recorded under ("StageCopy",
     // "PutInPlace", "StartProgram", "SetIconLocation", "ReleaseFolder", ...); `argument`, when not empty,
@@ -74,13 +86,16 @@ public:
     std::vector<Message> messages;
     std::vector<Shortcut> shortcuts;  // every successful save of a shortcut, in order
     std::vector<std::string> noted;   // "what: description" of every failure noted, UTF-8
+    // A folder's access: "own" (as it was), "held", "parent" (what its parent passes on) or "kept" (protected,
+    // the administrators').
+    std::string Access(const std::wstring& path) const;
 
     // ---- Platform.
     Result<std::wstring> SystemFolder() override;
     Result<std::wstring> ProgramFolder() override;
     Result<bool> FolderExists(const std::wstring& path) override;
     Result<std::unique_ptr<FolderLock>> LockFolder(const std::wstring& path) override;
-    Status CreateFolder(const std::wstring& path) override;
+    Result<std::unique_ptr<FolderLock>> CreateHeldFolder(const std::wstring& path) override;
     Result<bool> FileExists(const std::wstring& path) override;
     Result<std::uint32_t> GetAttributes(const std::wstring& path) override;
     Status SetAttributes(const std::wstring& path, std::uint32_t attributes) override;
@@ -88,9 +103,12 @@ public:
                                                   const std::optional<Sha256Digest>& expected) override;
     Status DeleteFileForce(const std::wstring& path) override;
     Result<TaskId> StartProgram(const std::wstring& command_line, const std::wstring& current_folder) override;
-    Result<WaitResult> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
-                                      const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
-    std::optional<std::wstring> ShellFolder(ShellFolderId folder) override;
+    Result<CopyRun> RunCopyAndWait(const std::wstring& source, const std::wstring& copy,
+                                   const std::optional<Sha256Digest>& expected, std::uint32_t timeout_ms) override;
+    void WhenEnded(std::unique_ptr<RunningProgram> program, std::function<void()> ended) override;
+    Result<std::wstring> SetupAccount() override;
+    Result<std::unique_ptr<DeskUser>> FindDeskUser() override;
+    std::optional<std::wstring> ShellFolder(ShellFolderId folder, const DeskUser* as) override;
     Result<std::unique_ptr<ShortcutFile>> CreateShortcut() override;
     Result<Answer> ShowMessage(const std::wstring& text, MessageKind kind, const std::wstring& title) override;
     void NoteFailure(std::wstring_view what, std::wstring_view description) override;
@@ -104,6 +122,7 @@ private:
         std::string content;
         bool locked_attributes = false;
     };
+    TreeEntry Entry(const std::wstring& key, bool folder) const;
     struct Failure {
         std::string op;
         std::wstring argument;
@@ -120,6 +139,10 @@ private:
     std::map<std::wstring, File> files_;
     std::set<std::wstring> folders_;
     std::set<std::wstring> links_;
+    std::map<std::wstring, std::wstring> owners_;
+    std::map<std::wstring, std::wstring> names_;  // the paths as they were given, by key
+    std::map<std::wstring, std::string> access_;
+    std::vector<std::function<void()>> ends_;
     std::vector<Failure> failures_;
     std::vector<std::wstring> start_nothing_;
     TaskId next_task_ = 1000;

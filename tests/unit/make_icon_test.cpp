@@ -35,15 +35,17 @@ std::vector<std::string> SavedPaths(const FakePlatform& fake) {
     return paths;
 }
 
-TEST(MakeIcon, MakesTheDesktopShortcutThenTheProgramsOne) {
+TEST(MakeIcon, MakesTheDesktopShortcutThenTheProgramsOneAsTheDeskUser) {
     FakePlatform fake = Machine();
     EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
 
+    // Both looked up and written with the rights of the user at the desk.
     EXPECT_EQ(CallsOf(fake, "ShellFolder"),
-              (std::vector<std::string>{"ShellFolder(Desktop)", "ShellFolder(Programs)"}));
+              (std::vector<std::string>{"ShellFolder(Desktop as desk)", "ShellFolder(Programs as desk)"}));
     EXPECT_EQ(SavedPaths(fake), (std::vector<std::string>{U(kDesktopLink), U(kProgramsLink)}));
     for (const FakePlatform::Shortcut& s : fake.shortcuts) {
         SCOPED_TRACE(U(s.path));
+        EXPECT_EQ(U(s.saved_as), "desk");
         EXPECT_EQ(U(s.definition.target_path), "C:\\DAZov\\DAZov.mde");
         EXPECT_EQ(s.definition.window_style, 1);
         EXPECT_EQ(U(s.definition.icon_location), "C:\\DAZov\\Work\\ZEL.ico");
@@ -89,9 +91,24 @@ TEST(MakeIcon, FolderThatCannotBeLookedUpGetsNoShortcut) {
 
         EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
         std::vector<std::string> expected;
-        for (const std::wstring& path : c.saved) expected.push_back("SaveShortcut(" + U(path) + ")");
+        for (const std::wstring& path : c.saved) expected.push_back("SaveShortcut(" + U(path) + " as desk)");
         EXPECT_EQ(CallsOf(fake, "SaveShortcut"), expected);
         EXPECT_EQ(CallsOf(fake, "ShellFolder").size(), 2u);
+        EXPECT_TRUE(fake.messages.empty());
+    }
+}
+
+TEST(MakeIcon, WithoutADeskUserTheShortcutsAreSetupsOwn) {
+    for (const bool lookup_fails : {false, true}) {
+        SCOPED_TRACE(lookup_fails ? "the desk user cannot be found" : "no shell to tell");
+        FakePlatform fake = Machine();
+        if (lookup_fails) fake.Fail("FindDeskUser", L"", L"アクセスが拒否されました。");
+        fake.desk_user.reset();
+        EXPECT_TRUE(RudIzeSteps(fake, PayloadRecords()).MakeIcon());
+        EXPECT_EQ(CallsOf(fake, "ShellFolder"),
+                  (std::vector<std::string>{"ShellFolder(Desktop)", "ShellFolder(Programs)"}));
+        EXPECT_EQ(SavedPaths(fake), (std::vector<std::string>{U(kDesktopLink), U(kProgramsLink)}));
+        EXPECT_EQ(fake.noted.size(), lookup_fails ? 1u : 0u);
         EXPECT_TRUE(fake.messages.empty());
     }
 }

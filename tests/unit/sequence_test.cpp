@@ -14,6 +14,7 @@
 namespace setup {
 namespace {
 
+using test::CallsOf;
 using test::kExpectedCompletion;
 using test::kExpectedFailure;
 using test::U;
@@ -211,8 +212,9 @@ TEST(InstallSequence, InstallRootIsHeldFromBeforeTheInstallerUntilTheEnd) {
         RecordingView view(fake);
 
         RunInstallSequence(view, steps, fake);
-        const int locked = test::IndexOf(fake.calls, "LockFolder(C:\\DAZov)");
-        const int released = test::IndexOf(fake.calls, "ReleaseFolder(C:\\DAZov)");
+        const int locked = test::IndexOf(fake.calls, "CreateHeldFolder(C:\\DAZov)");
+        const std::string release = "ReleaseFolder(C:\\DAZov from parent keep Info)";
+        const int released = test::IndexOf(fake.calls, release);
         const int installer = test::IndexOf(fake.calls, "FileExists(C:\\DAZov\\setup.exe)");  // the leftover check
         const int last_step = [&] {
             int last = -1;
@@ -226,21 +228,40 @@ TEST(InstallSequence, InstallRootIsHeldFromBeforeTheInstallerUntilTheEnd) {
         EXPECT_LT(locked, installer) << "held only after something went through it";
         EXPECT_GT(released, last_step) << "given back while a step could still go through it";
         EXPECT_LT(released, test::IndexOf(fake.calls, Msg(c.outcome))) << "given back after the outcome";
-        EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "ReleaseFolder(C:\\DAZov)"), 1);
+        EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), release), 1);
     }
 }
 
-TEST(InstallSequence, InstallRootThatCannotBeGivenBackIsNotedAndTheOutcomeStands) {
-    FakePlatform fake;
-    fake.AddFile(L"D:\\Media\\Package\\rudize.exe", kAttrArchive, "installer");
-    fake.Fail("ReleaseFolder", L"", L"アクセスが拒否されました。");
-    fake.Fail("DeleteFileForce", L"", L"失敗");  // the sequence ends at the first step that leaves the root
-    fake.AddFile(L"C:\\DAZov\\setup.exe");
-    const PayloadRecords records = test::RecordsOf(fake);
-    RudIzeSteps steps(fake, records);
-    RecordingView view(fake);
-    RunInstallSequence(view, steps, fake);
-    EXPECT_EQ(std::count(fake.noted.begin(), fake.noted.end(), "ReleaseInstallRoot: アクセスが拒否されました。"), 1);
+TEST(InstallSequence, InstallerStillRunningAfterItsTimeKeepsTheRootHeldUntilItEnds) {
+    const std::vector<std::string> released{"ReleaseFolder(C:\\DAZov from parent keep Info)"};
+    for (const bool install_again : {false, true}) {
+        SCOPED_TRACE(install_again ? "an install started again before it ends" : "nothing else meanwhile");
+        FakePlatform fake;
+        fake.AddFile(L"D:\\Media\\Package\\rudize.exe", kAttrArchive, "installer");
+        fake.wait_result = WaitResult::TimedOut;
+        const PayloadRecords records = test::RecordsOf(fake);
+        RudIzeSteps steps(fake, records);
+        RecordingView view(fake);
+
+        RunInstallSequence(view, steps, fake);
+        // The outcome is shown and the menu is back, while the installer runs on elevated from the root.
+        EXPECT_NE(test::IndexOf(fake.calls, Msg(kExpectedFailure)), -1);
+        EXPECT_EQ(fake.calls.back(), "view ReturnToMenu()");
+        EXPECT_TRUE(CallsOf(fake, "ReleaseFolder").empty());
+        EXPECT_EQ(fake.Access(L"C:\\DAZov"), "held");
+        if (install_again) {
+            // Held by the same lock, and given back at that install's end, once.
+            fake.wait_result = WaitResult::Finished;
+            EXPECT_TRUE(steps.SetProgram());
+            fake.EndPrograms();
+            EXPECT_TRUE(CallsOf(fake, "ReleaseFolder").empty());
+            steps.ReleaseInstallRoot();
+        } else {
+            fake.EndPrograms();
+        }
+        EXPECT_EQ(CallsOf(fake, "ReleaseFolder"), released);
+        EXPECT_EQ(fake.Access(L"C:\\DAZov"), "parent");
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // copied into the root and waited for.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "core/install/steps.h"
 #include "install_test_support.h"
 
@@ -35,7 +37,10 @@ TEST_F(SetProgramTest, NoInstallRootCreatesItWithoutAQuestion) {
     EXPECT_TRUE(Run());
     EXPECT_TRUE(fake.HasFolder(L"C:\\DAZov"));
     EXPECT_TRUE(fake.messages.empty());
-    EXPECT_EQ(CallsOf(fake, "CreateFolder"), std::vector<std::string>{"CreateFolder(C:\\DAZov)"});
+    // Made with the held access: there is no moment at which another user may change it.
+    EXPECT_EQ(CallsOf(fake, "CreateHeldFolder"), std::vector<std::string>{"CreateHeldFolder(C:\\DAZov)"});
+    EXPECT_TRUE(CallsOf(fake, "LockFolder").empty());
+    EXPECT_EQ(fake.Access(L"C:\\DAZov"), "held");
     EXPECT_EQ(fake.Content(L"C:\\DAZov\\setup.exe"), "installer");
 }
 
@@ -144,8 +149,11 @@ TEST_F(SetProgramTest, TrappedFailuresAreReportedOnceAndStopTheStep) {
     };
     const Case cases[] = {
         {"install root cannot be looked at", false, "FolderExists", L""},
-        {"install root cannot be created", false, "CreateFolder", L"C:\\DAZov"},
-        {"install root cannot be held", false, "LockFolder", L""},
+        {"install root cannot be created", false, "CreateHeldFolder", L"C:\\DAZov"},
+        {"install root cannot be held", true, "LockFolder", L""},
+        {"install root's access cannot be narrowed", true, "HoldFolder", L""},
+        {"setup's own account unknown", false, "SetupAccount", L""},
+        {"a folder of the tree cannot be read", true, "ListFolder", L"Info"},
         {"setup folder unknown", false, "ProgramFolder", L""},
         {"leftover copy cannot be deleted", true, "DeleteFileForce", L"setup.exe"},
         {"package installer cannot be copied", false, "RunCopyAndWait", L"rudize.exe"},
@@ -155,6 +163,7 @@ TEST_F(SetProgramTest, TrappedFailuresAreReportedOnceAndStopTheStep) {
         FakePlatform f;
         f.AddFile(L"D:\\Media\\Package\\rudize.exe");
         if (c.root_exists) f.AddFile(L"C:\\DAZov\\setup.exe");
+        if (c.root_exists) f.AddFolder(L"C:\\DAZov\\Info");
         f.Fail(c.op, c.argument, L"アクセスが拒否されました。");
 
         EXPECT_FALSE(RudIzeSteps(f, test::RecordsOf(f)).SetProgram());
@@ -214,9 +223,112 @@ TEST_F(SetProgramTest, InstallRootIsHeldBeforeAnythingGoesThroughIt) {
     EXPECT_GT(locked, test::IndexOf(fake.calls, "ShowMessage(" + U(kQuestion) + ")")) << "held before the question";
     EXPECT_LT(locked, test::IndexOf(fake.calls, "FileExists(C:\\DAZov\\setup.exe)"));
     EXPECT_LT(locked, test::IndexOf(fake.calls, "DeleteFileForce(C:\\DAZov\\setup.exe)"));
-    EXPECT_EQ(test::IndexOf(fake.calls, "ReleaseFolder(C:\\DAZov)"), -1) << "given back before the sequence ends";
+    EXPECT_TRUE(CallsOf(fake, "ReleaseFolder").empty()) << "given back before the sequence ends";
+    // Narrowed, then walked, before anything in it is touched.
+    EXPECT_LT(locked, test::IndexOf(fake.calls, "HoldFolder(C:\\DAZov)"));
+    EXPECT_LT(test::IndexOf(fake.calls, "HoldFolder(C:\\DAZov)"), test::IndexOf(fake.calls, "ListFolder(C:\\DAZov)"));
+    EXPECT_LT(test::IndexOf(fake.calls, "ListFolder(C:\\DAZov)"), test::IndexOf(fake.calls, "FileExists(C:\\DAZov\\setup.exe)"));
     steps.ReleaseInstallRoot();
-    EXPECT_EQ(fake.calls.back(), "ReleaseFolder(C:\\DAZov)");
+    EXPECT_EQ(fake.calls.back(), "ReleaseFolder(C:\\DAZov earlier keep Info)");
+}
+
+// Each case: an install tree as a user may have left it, and what the check of the held tree must say.
+TEST_F(SetProgramTest, InstallTreeWithSomethingAUserControlsIsRefusedBeforeAnythingGoesThroughIt) {
+    const std::wstring user = L"S-1-5-21-7-7-7-1001";
+    struct Case {
+        const char* label;
+        std::function<void(FakePlatform&)> plant;
+        std::wstring report;  // empty: the tree is fine
+    };
+    const Case cases[] = {
+        {"the root owned by a user", [&](FakePlatform& f) { f.SetOwner(L"C:\\DAZov", user); },
+         L"セットアップ先の C:\\DAZov は管理者以外のユーザー（PC\\S-1-5-21-7-7-7-1001）が所有しているため、使用できません。"},
+        {"Info a link", [](FakePlatform& f) { f.AddLink(L"C:\\DAZov\\Info"); },
+         L"セットアップ先の C:\\DAZov\\Info は別の場所を指すリンク（ジャンクション、シンボリック リンクまたはハード リンク）のため、使用できません。"},
+        {"a link deep down", [](FakePlatform& f) { f.AddLink(L"C:\\DAZov\\Work\\Data\\Old"); },
+         L"セットアップ先の C:\\DAZov\\Work\\Data\\Old は別の場所を指すリンク（ジャンクション、シンボリック リンクまたはハード リンク）のため、使用できません。"},
+        {"a file that is a link", [](FakePlatform& f) { f.AddLink(L"C:\\DAZov\\DAZov.mde"); },
+         L"セットアップ先の C:\\DAZov\\DAZov.mde は別の場所を指すリンク（ジャンクション、シンボリック リンクまたはハード リンク）のため、使用できません。"},
+        {"a folder deep down owned by a user", [&](FakePlatform& f) { f.SetOwner(L"C:\\DAZov\\Work\\Data", user); },
+         L"セットアップ先の C:\\DAZov\\Work\\Data は管理者以外のユーザー（PC\\S-1-5-21-7-7-7-1001）が所有しているため、使用できません。"},
+        {"the service tool owned by a user",
+         [&](FakePlatform& f) {
+             f.AddFile(L"C:\\DAZov\\Info\\Ruvok.exe");
+             f.SetOwner(L"C:\\DAZov\\Info\\Ruvok.exe", user);
+         },
+         L"セットアップ先の C:\\DAZov\\Info\\Ruvok.exe は管理者以外のユーザー（PC\\S-1-5-21-7-7-7-1001）が所有しているため、使用できません。"},
+        // The application's data is the users': a file of theirs outside Info is fine, and so is what the
+        // account setup runs as, the system and the installer service own.
+        {"a data file owned by a user", [&](FakePlatform& f) { f.SetOwner(L"C:\\DAZov\\Work\\Data\\a.mdb", user); }, L""},
+        {"owners to trust",
+         [](FakePlatform& f) {
+             f.SetOwner(L"C:\\DAZov", f.setup_account);
+             f.SetOwner(L"C:\\DAZov\\Info", L"S-1-5-18");
+             f.SetOwner(L"C:\\DAZov\\Info\\Ruvok.exe",
+                        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");
+         },
+         L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakePlatform f;
+        f.AddFile(L"D:\\Media\\Package\\rudize.exe", kAttrArchive, "installer");
+        f.AddFile(L"C:\\DAZov\\setup.exe", kAttrArchive, "left over");
+        f.AddFile(L"C:\\DAZov\\Info\\Ruvok.exe");
+        f.AddFile(L"C:\\DAZov\\Work\\Data\\a.mdb");
+        c.plant(f);
+        const PayloadRecords records = test::RecordsOf(f);
+        RudIzeSteps steps(f, records);
+
+        EXPECT_EQ(steps.SetProgram(), c.report.empty());
+        steps.ReleaseInstallRoot();
+        if (c.report.empty()) {
+            EXPECT_EQ(f.waited.size(), 1u);
+            continue;
+        }
+        ASSERT_EQ(f.messages.size(), 2u);  // the question, then the report
+        EXPECT_TRUE(test::IsErrorReport(f, 1, L"frmRudIze Function SetProgram()", c.report));
+        // Nothing deleted, copied or started; the root given back as it was, and Info not kept.
+        for (const char* op : {"FileExists", "DeleteFileForce", "RunCopyAndWait", "StartProgram"}) {
+            EXPECT_TRUE(CallsOf(f, op).empty()) << op;
+        }
+        EXPECT_EQ(f.Content(L"C:\\DAZov\\setup.exe"), "left over");
+        EXPECT_EQ(f.Access(L"C:\\DAZov"), "own");
+        EXPECT_EQ(f.Access(L"C:\\DAZov\\Info"), "own");
+        // A root whose owner may undo any hold is not even narrowed.
+        if (c.label == std::string("the root owned by a user")) {
+            EXPECT_TRUE(CallsOf(f, "HoldFolder").empty());
+        }
+    }
+}
+
+TEST_F(SetProgramTest, InstallRootIsGivenBackAsItWasOrAsItsParentPassesOnAndInfoStaysTheAdministrators) {
+    struct Case {
+        const char* label;
+        bool exists;
+        bool left_held;  // by a run that was cut off
+        std::string root_after;
+    };
+    const Case cases[] = {
+        {"made by setup", false, false, "parent"},
+        {"there before", true, false, "own"},
+        {"left held by a cut-off run", true, true, "parent"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakePlatform f;
+        f.AddFile(L"D:\\Media\\Package\\rudize.exe", kAttrArchive, "installer");
+        if (c.exists) f.AddFolder(L"C:\\DAZov\\Info");
+        if (c.left_held) f.MarkHeld(L"C:\\DAZov");
+        const PayloadRecords records = test::RecordsOf(f);
+        RudIzeSteps steps(f, records);
+        EXPECT_TRUE(steps.SetProgram());
+        f.AddFolder(L"C:\\DAZov\\Info");  // as the package installer leaves it
+        EXPECT_EQ(f.Access(L"C:\\DAZov"), "held");
+        steps.ReleaseInstallRoot();
+        EXPECT_EQ(f.Access(L"C:\\DAZov"), c.root_after);
+        EXPECT_EQ(f.Access(L"C:\\DAZov\\Info"), "kept");
+    }
 }
 
 TEST_F(SetProgramTest, InstallRootThatIsALinkIsRefusedAndNothingGoesThroughIt) {
@@ -241,7 +353,8 @@ TEST_F(SetProgramTest, InstallRootThatIsALinkIsRefusedAndNothingGoesThroughIt) {
         EXPECT_TRUE(test::IsErrorReport(f, 1, L"frmRudIze Function SetProgram()", kRootIsALink));
         // Nothing looked at, deleted, copied or started through it.
         EXPECT_EQ(f.calls.back(), "ShowMessage(" + U(f.messages[1].text) + ")");
-        for (const char* op : {"CreateFolder", "FileExists", "DeleteFileForce", "RunCopyAndWait", "StartProgram"}) {
+        for (const char* op : {"CreateHeldFolder", "HoldFolder", "FileExists", "DeleteFileForce", "RunCopyAndWait",
+                               "StartProgram"}) {
             EXPECT_TRUE(CallsOf(f, op).empty()) << op;
         }
         EXPECT_EQ(f.Content(L"C:\\DAZov\\setup.exe"), "there");

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include <sddl.h>
 
 #include "core/design/progress_design.h"
+#include "core/install/steps.h"
 #include "win32/folder_lock.h"
 #include "win32/form.h"
 #include "win32/process_start.h"
@@ -32,6 +34,12 @@ T Ok(const setup::Result<T>& result) {
     EXPECT_TRUE(result.ok()) << ToUtf8(result.error());
     return result.value();
 }
+// The same for a value that can only be moved (an owner of an object).
+template <class T>
+T Ok(setup::Result<T>&& result) {
+    EXPECT_TRUE(result.ok()) << ToUtf8(result.error());
+    return result.take();
+}
 using setup::WaitResult;
 using setup::Win32Platform;
 using namespace setup::win32;
@@ -45,7 +53,6 @@ enum class WineDifference {
     FileSecurityNotKept,     // a new file's security descriptor is not kept: its DACL is made from the Unix mode
     NoShutdownBlockReason,   // ShutdownBlockReasonCreate fails with ERROR_CALL_NOT_IMPLEMENTED (Query would abort)
     FolderSecurityNotKept,   // SetSecurityInfo on a folder succeeds, but its DACL is then made from the Unix mode
-    HeldFolderRenames,       // a folder open without FILE_SHARE_DELETE can still be renamed
     LinkOpenedFollowed,      // FILE_FLAG_OPEN_REPARSE_POINT follows a link: the handle shows the folder it leads to
     ImageLoadPolicyIgnored,  // the image-load policy is taken at the start, but the program does not run under it
 };
@@ -234,6 +241,38 @@ TEST_F(Win32PlatformTest, LockFolderRefusesALinkAndWhatIsNoFolder) {
     }
 }
 
+// The tree of a held folder, read through its handle: drive M: holds a folder and a link to it (run.sh).
+TEST_F(Win32PlatformTest, HeldFolderListsItsTreeWithLinksOwnersAndSecondNames) {
+    auto lock = platform_.LockFolder(L"M:\\");
+    ASSERT_TRUE(lock.ok()) << ToUtf8(lock.error());
+    ASSERT_TRUE(::CreateDirectoryW(L"M:\\target\\Info", nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    WriteBytes(L"M:\\target\\Info\\Ruvok.exe", "tool");
+    ASSERT_TRUE(::CreateHardLinkW(L"M:\\target\\second.exe", L"M:\\target\\Info\\Ruvok.exe", nullptr));
+    const std::wstring account = Ok(platform_.SetupAccount());
+    EXPECT_EQ(account.rfind(L"S-1-5-", 0), 0u) << ToUtf8(account);
+    EXPECT_EQ(lock.value()->Self().owner.rfind(L"S-1-", 0), 0u);
+
+    std::map<std::wstring, setup::TreeEntry> top;
+    for (const setup::TreeEntry& e : Ok(lock.value()->List(L""))) top[e.name] = e;
+    ASSERT_TRUE(top.count(L"target") && top.count(L"link"));
+    EXPECT_TRUE(top[L"target"].folder);
+    EXPECT_FALSE(top[L"target"].link);
+    EXPECT_TRUE(top[L"link"].link);
+    std::map<std::wstring, setup::TreeEntry> below;
+    for (const setup::TreeEntry& e : Ok(lock.value()->List(L"target"))) below[e.name] = e;
+    EXPECT_TRUE(below[L"Info"].folder);
+    EXPECT_TRUE(below[L"second.exe"].link) << "a file with a second name";
+    const auto info = Ok(lock.value()->List(L"target\\Info"));
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_TRUE(info[0].link) << "the first name of a file with two";
+    // What the installer writes as an administrator belongs to the administrators, or to setup's own account.
+    EXPECT_TRUE(setup::TrustedOwner(info[0].owner, account)) << ToUtf8(info[0].owner);
+    EXPECT_FALSE(info[0].owner_name.empty());
+    EXPECT_FALSE(lock.value()->List(L"missing").ok());
+    ASSERT_TRUE(::DeleteFileW(L"M:\\target\\second.exe"));
+    EXPECT_FALSE(Ok(lock.value()->List(L"target\\Info"))[0].link);
+}
+
 TEST_F(Win32PlatformTest, LockFolderHoldsTheFolderUntilReleasedAndGivesItsAccessBack) {
     const std::wstring folder = Path(L"DAZov");
     const std::wstring moved = Path(L"DAZov-moved");
@@ -242,18 +281,17 @@ TEST_F(Win32PlatformTest, LockFolderHoldsTheFolderUntilReleasedAndGivesItsAccess
     {
         auto lock = platform_.LockFolder(folder);
         ASSERT_TRUE(lock.ok()) << ToUtf8(lock.error());
+        EXPECT_FALSE(lock.value()->FoundHeld());
+        EXPECT_EQ(DaclText(folder), before) << "changed before it was held";
+        Ok(lock.value()->Hold());
         // Nobody can rename the folder and put another in its place while it is held.
         ::SetLastError(0xdeadbeef);
         const BOOL renamed = ::MoveFileW(folder.c_str(), moved.c_str());
-        if (Applies(WineDifference::HeldFolderRenames)) {
-            EXPECT_TRUE(renamed) << "Wine now keeps a held folder in place: remove WineDifference::HeldFolderRenames";
-            if (renamed) {
-                ASSERT_TRUE(::MoveFileW(moved.c_str(), folder.c_str()));
-            }
-        } else {
-            EXPECT_FALSE(renamed);
-            EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-        }
+        // The lock reads the folder's entries, so its handle takes part in the sharing checks that a rename meets.
+        EXPECT_FALSE(renamed);
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        ::SetLastError(0xdeadbeef);
+        EXPECT_FALSE(::RemoveDirectoryW(folder.c_str()));
         const std::wstring held = DaclText(folder);
         std::printf("      before: %s\n      held:   %s\n", ToUtf8(before).c_str(), ToUtf8(held).c_str());
         if (Applies(WineDifference::FolderSecurityNotKept)) {
@@ -262,11 +300,40 @@ TEST_F(Win32PlatformTest, LockFolderHoldsTheFolderUntilReleasedAndGivesItsAccess
         } else {
             EXPECT_EQ(held, L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)");
         }
-        Ok(lock.value()->Release());
+        Ok(lock.value()->Release(setup::GiveBack::Earlier, L""));
         // Released once: the lock's end does nothing more.
     }
     EXPECT_EQ(DaclText(folder), before);
     EXPECT_TRUE(::MoveFileW(folder.c_str(), moved.c_str())) << "still held after the release";
+}
+
+// A folder setup makes is held from the moment it exists; given back, it takes what its parent passes on, and
+// the service tool's folder in it stays the administrators'.
+TEST_F(Win32PlatformTest, HeldFolderMadeWithTheHeldAccessIsGivenBackAsItsParentPassesOn) {
+    const std::wstring folder = Path(L"DAZov");
+    const std::wstring held = L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)";
+    {
+        auto lock = platform_.CreateHeldFolder(folder);
+        ASSERT_TRUE(lock.ok()) << ToUtf8(lock.error());
+        EXPECT_FALSE(platform_.CreateHeldFolder(folder).ok());
+        EXPECT_FALSE(platform_.CreateHeldFolder(Path(L"no\\parent")).ok());
+        ASSERT_TRUE(::CreateDirectoryW((folder + L"\\Info").c_str(), nullptr));
+        if (Applies(WineDifference::FolderSecurityNotKept)) {
+            EXPECT_NE(DaclText(folder), held) << "Wine now keeps a folder's DACL: remove WineDifference::FolderSecurityNotKept";
+            EXPECT_FALSE(lock.value()->FoundHeld());
+        } else {
+            EXPECT_EQ(DaclText(folder), held);
+            EXPECT_TRUE(lock.value()->FoundHeld()) << "a cut-off run would leave it so";
+        }
+        Ok(lock.value()->Hold());
+        Ok(lock.value()->Release(setup::GiveBack::FromParent, L"Info"));
+    }
+    if (!Applies(WineDifference::FolderSecurityNotKept)) {
+        EXPECT_EQ(DaclText(folder).rfind(L"D:AI", 0), 0u) << ToUtf8(DaclText(folder));  // inherited only
+        EXPECT_EQ(DaclText(folder + L"\\Info"), held);
+    }
+    // Not held any more.
+    EXPECT_TRUE(::MoveFileW(folder.c_str(), Path(L"moved").c_str()));
 }
 
 // The descriptors setup gives what it makes and holds, parsed from their text as Windows parses them.
@@ -321,14 +388,6 @@ TEST(SecurityTest, DescriptorsAreProtectedAndGrantExactlyTheirEntries) {
             EXPECT_TRUE(::EqualSid(const_cast<DWORD*>(&allowed->SidStart), sid.get()));
         }
     }
-}
-
-TEST_F(Win32PlatformTest, CreateFolderMakesOneFolderAndFailsWhenItExists) {
-    const std::wstring folder = Path(L"DAZov");
-    Ok(platform_.CreateFolder(folder));
-    EXPECT_TRUE(Ok(platform_.FolderExists(folder)));
-    EXPECT_FALSE(platform_.CreateFolder(folder).ok());
-    EXPECT_FALSE(platform_.CreateFolder(Path(L"no\\parent")).ok());
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -611,7 +670,7 @@ TEST_F(Win32PlatformTest, ProgramFolderAtADriveRootKeepsItsBackslash) {
     const std::wstring record = Path(L"root-record.txt");
     ScopedEnv env(L"SETUP_HELPER_RECORD", record);
 
-    EXPECT_EQ(Ok(platform_.RunCopyAndWait(HelperPath(), program, Digest(HelperPath()), 15000)), WaitResult::Finished);
+    EXPECT_EQ(Ok(platform_.RunCopyAndWait(HelperPath(), program, Digest(HelperPath()), 15000)).result, WaitResult::Finished);
     const auto lines = WaitForRecord(record, 1000);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[2], L"M:\\");
@@ -624,7 +683,7 @@ TEST_F(Win32PlatformTest, RunCopyAndWaitFinishesWithAProgramThatEnds) {
     ScopedEnv env(L"SETUP_HELPER_RECORD", record);
     ScopedEnv code(L"SETUP_HELPER_EXIT_CODE", L"3");  // the exit code is not looked at
 
-    EXPECT_EQ(Ok(platform_.RunCopyAndWait(HelperPath(), program, Digest(HelperPath()), 15000)), WaitResult::Finished);
+    EXPECT_EQ(Ok(platform_.RunCopyAndWait(HelperPath(), program, Digest(HelperPath()), 15000)).result, WaitResult::Finished);
     EXPECT_EQ(ReadFileBytes(program), ReadFileBytes(HelperPath()));
     // Finished means ended: the record is already complete.
     const auto lines = WaitForRecord(record, 0);
@@ -641,24 +700,37 @@ TEST_F(Win32PlatformTest, RunCopyAndWaitTimesOutAndLeavesTheProgramRunning) {
     ScopedEnv sleep(L"SETUP_HELPER_SLEEP_MS", L"20000");
 
     const ULONGLONG start = ::GetTickCount64();
-    EXPECT_EQ(Ok(platform_.RunCopyAndWait(HelperPath(), program, Digest(HelperPath()), 500)), WaitResult::TimedOut);
+    setup::CopyRun run = Ok(platform_.RunCopyAndWait(HelperPath(), program, Digest(HelperPath()), 500));
+    EXPECT_EQ(run.result, WaitResult::TimedOut);
     const ULONGLONG elapsed = ::GetTickCount64() - start;
     EXPECT_GE(elapsed, 450u);
     EXPECT_LT(elapsed, 5000u);
+    ASSERT_NE(run.still_running, nullptr);
+    bool ended = false;
+    platform_.WhenEnded(std::move(run.still_running), [&ended] { ended = true; });
 
     const DWORD pid = PidFromRecord(WaitForRecord(record));
     ASSERT_NE(pid, 0u);
     UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
     ASSERT_TRUE(process);
     EXPECT_EQ(::WaitForSingleObject(process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "no longer running";
+    EXPECT_FALSE(ended);
     ::TerminateProcess(process.get(), 0);
     ::WaitForSingleObject(process.get(), 5000);
+    // Told from the message loop once it has ended.
+    MSG message;
+    for (ULONGLONG until = ::GetTickCount64() + 10000; !ended && ::GetTickCount64() < until;) {
+        if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0) {
+            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+        }
+    }
+    EXPECT_TRUE(ended);
 }
 
 TEST_F(Win32PlatformTest, RunCopyAndWaitOfAFileThatIsNoProgramIsNotStarted) {
     WriteBytes(Path(L"rudize.exe"), "not a program");
     EXPECT_EQ(
-        Ok(platform_.RunCopyAndWait(Path(L"rudize.exe"), Path(L"setup.exe"), setup::Sha256Of("not a program"), 1000)),
+        Ok(platform_.RunCopyAndWait(Path(L"rudize.exe"), Path(L"setup.exe"), setup::Sha256Of("not a program"), 1000)).result,
         WaitResult::NotStarted);
 }
 
@@ -834,7 +906,7 @@ TEST_F(Win32PlatformTest, RunCopyAndWaitKeepsAnsweringMessagesAndDropsUserInput)
     const HANDLE thread_handle = thread.get();
 
     const ULONGLONG start = ::GetTickCount64();
-    const WaitResult result = Ok(platform_.RunCopyAndWait(HelperPath(), program, Digest(HelperPath()), 20000));
+    const WaitResult result = Ok(platform_.RunCopyAndWait(HelperPath(), program, Digest(HelperPath()), 20000)).result;
     const ULONGLONG elapsed = ::GetTickCount64() - start;
     ::SetEvent(pinger.stop.get());
     // A ping sent as the wait ended is answered here, as the program's own message loop would.
@@ -880,8 +952,12 @@ TEST_F(Win32PlatformTest, ShellFoldersOfTheShortcutStep) {
     for (const Case& c : {Case{setup::ShellFolderId::Desktop, L"\\Desktop"},
                           Case{setup::ShellFolderId::Programs, L"\\Start Menu\\Programs"}}) {
         SCOPED_TRACE(ToUtf8(c.ends_with));
-        const auto folder = platform_.ShellFolder(c.id);
+        const auto folder = platform_.ShellFolder(c.id, nullptr);
         ASSERT_TRUE(folder.has_value());
+        // The desk user's is the same folder here: setup runs as the user of the shell.
+        const auto desk = Ok(platform_.FindDeskUser());
+        ASSERT_NE(desk, nullptr);
+        EXPECT_EQ(platform_.ShellFolder(c.id, desk.get()), folder);
         EXPECT_TRUE(Ok(platform_.FolderExists(*folder))) << ToUtf8(*folder);
         const std::wstring end = c.ends_with;
         EXPECT_TRUE(folder->size() > end.size() && folder->compare(folder->size() - end.size(), end.size(), end) == 0)
@@ -901,11 +977,12 @@ setup::Status SaveShortcut(Win32Platform& platform, const std::wstring& file,
           link.SetWorkingDirectory(shortcut.working_directory)}) {
         if (!set.ok()) return set;
     }
-    return link.Save(file);
+    const auto desk = platform.FindDeskUser();
+    return link.Save(file, desk.ok() ? desk.value().get() : nullptr);
 }
 
 TEST_F(Win32PlatformTest, ShortcutOnTheDesktopReadsBackEveryProperty) {
-    const auto desktop = platform_.ShellFolder(setup::ShellFolderId::Desktop);
+    const auto desktop = platform_.ShellFolder(setup::ShellFolderId::Desktop, nullptr);
     ASSERT_TRUE(desktop.has_value());
     // The application's files stand in a folder of this test.
     ASSERT_TRUE(::CreateDirectoryW(Path(L"DAZov").c_str(), nullptr));

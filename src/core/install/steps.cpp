@@ -1,5 +1,7 @@
 #include "core/install/steps.h"
 
+#include <cwctype>
+
 #include "core/constants.h"
 #include "core/error_report.h"
 #include "core/install/components.h"
@@ -34,6 +36,65 @@ std::wstring InstallRootIsLinkText() {
                  L" は別の場所を指すリンク（ジャンクションまたはシンボリック リンク）のため、使用できません。"});
 }
 
+std::wstring InstallTreeLinkText(const std::wstring& path) {
+    return Join({L"セットアップ先の ", path,
+                 L" は別の場所を指すリンク（ジャンクション、シンボリック リンクまたはハード リンク）のため、使用できません。"});
+}
+
+std::wstring InstallTreeOwnerText(const std::wstring& path, const std::wstring& owner) {
+    return Join({L"セットアップ先の ", path, L" は管理者以外のユーザー（", owner, L"）が所有しているため、使用できません。"});
+}
+
+bool TrustedOwner(std::wstring_view owner, std::wstring_view setup_account) {
+    static constexpr std::wstring_view kTrusted[] = {
+        L"S-1-5-32-544",  // Administrators
+        L"S-1-5-18",      // SYSTEM
+        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",  // TrustedInstaller
+    };
+    for (std::wstring_view trusted : kTrusted) {
+        if (owner == trusted) return true;
+    }
+    return !owner.empty() && owner == setup_account;
+}
+
+namespace {
+
+bool InsideFolder(const std::wstring& path, std::wstring_view folder) {
+    if (path.size() <= folder.size() || path[folder.size()] != L'\\') return false;
+    for (std::size_t i = 0; i < folder.size(); ++i) {
+        if (std::towlower(path[i]) != std::towlower(folder[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Result<std::optional<TreeFinding>> CheckInstallTree(FolderLock& root, const std::wstring& root_path,
+                                                    std::wstring_view setup_account) {
+    // Folder by folder, each read through the handle of the one it is in; the folders found go on the list.
+    std::vector<std::wstring> folders{L""};
+    while (!folders.empty()) {
+        const std::wstring folder = std::move(folders.back());
+        folders.pop_back();
+        const Result<std::vector<TreeEntry>> entries = root.List(folder);
+        if (!entries.ok()) return entries.failure();
+        for (const TreeEntry& entry : entries.value()) {
+            const std::wstring relative = folder.empty() ? entry.name : folder + L"\\" + entry.name;
+            const std::wstring path = root_path + L"\\" + relative;
+            // Whatever goes through a link lands elsewhere.
+            if (entry.link) return std::optional<TreeFinding>(TreeFinding{path, true, entry.owner_name});
+            // The owner of a folder may let anyone add a link to it at any time; the owner of a file the service
+            // tool loads may change it, also after the package installer has written it.
+            const bool owner_counts = entry.folder || InsideFolder(relative, kServiceToolFolder);
+            if (owner_counts && !TrustedOwner(entry.owner, setup_account)) {
+                return std::optional<TreeFinding>(TreeFinding{path, false, entry.owner_name});
+            }
+            if (entry.folder) folders.push_back(relative);
+        }
+    }
+    return std::optional<TreeFinding>();
+}
+
 ShortcutDefinition ApplicationShortcut() {
     ShortcutDefinition shortcut;
     shortcut.target_path = Join({kInstallRoot, L"\\", L"DAZov.mde"});
@@ -45,8 +106,50 @@ ShortcutDefinition ApplicationShortcut() {
     return shortcut;
 }
 
+bool RudIzeSteps::TakeInstallRoot(Trap& trap, bool exists) {
+    const std::wstring root{kInstallRoot};
+    // A run whose package installer is still at work holds the root already.
+    if (!root_lock_) {
+        // A root setup makes is the administrators' from the moment it exists. Any user may make one before setup
+        // runs, or swap it while the question is open: an existing root is held from here on, so it stays the
+        // folder it is now. One that leads elsewhere (a junction, say) would have this elevated program write,
+        // start and delete wherever it points: it is refused, and nothing goes through it.
+        Result<std::unique_ptr<FolderLock>> lock = exists ? platform_.LockFolder(root) : platform_.CreateHeldFolder(root);
+        if (lock.refusal() == Refusal::Link) {
+            trap.Check(Status(PlatformError{InstallRootIsLinkText()}));
+            return false;
+        }
+        if (!trap.Check(lock)) return false;
+        root_lock_ = lock.take();
+        made_root_ = !exists;
+        tree_checked_ = false;
+    }
+    const Result<std::wstring> account = platform_.SetupAccount();
+    if (!trap.Check(account)) return false;
+    // Its owner may give it any access at any time, whatever setup gives it: only a root of the administrators'
+    // is used, and it is refused before anything in it changes.
+    const TreeEntry& self = root_lock_->Self();
+    if (!TrustedOwner(self.owner, account.value())) {
+        trap.Check(Status(PlatformError{InstallTreeOwnerText(root, self.owner_name)}));
+        return false;
+    }
+    // Only administrators may change anything in it now; then the whole tree is checked, so that what the check
+    // finds stays true until the end: no one else can add a link to a folder that an administrator owns.
+    if (!trap.Check(root_lock_->Hold())) return false;
+    const Result<std::optional<TreeFinding>> finding = CheckInstallTree(*root_lock_, root, account.value());
+    if (!trap.Check(finding)) return false;
+    if (const std::optional<TreeFinding>& found = finding.value()) {
+        trap.Check(Status(PlatformError{found->link ? InstallTreeLinkText(found->path)
+                                                    : InstallTreeOwnerText(found->path, found->owner_name)}));
+        return false;
+    }
+    tree_checked_ = true;
+    return true;
+}
+
 bool RudIzeSteps::SetProgram() {
     Trap trap(platform_, kLocSetProgram);
+    in_sequence_ = true;
     const std::wstring root{kInstallRoot};
     const Result<bool> installed = platform_.FolderExists(root);
     if (!trap.Check(installed)) return false;
@@ -55,20 +158,8 @@ bool RudIzeSteps::SetProgram() {
         const Result<Answer> answer =
             platform_.ShowMessage(ExistingInstallationQuestion(), MessageKind::Question, kTitle);
         if (!trap.Check(answer) || answer.value() != Answer::Yes) return false;
-    } else if (!trap.Check(platform_.CreateFolder(root))) {
-        return false;
     }
-    // Any user may make the root before setup runs, or swap it while the question is open: from here on it is
-    // held, so it stays the folder it is now, and only administrators may change what is in it until the
-    // sequence ends. A root that leads elsewhere (a junction, say) would have this elevated program write, start
-    // and delete wherever it points: it is refused, and nothing goes through it.
-    Result<std::unique_ptr<FolderLock>> lock = platform_.LockFolder(root);
-    if (lock.refusal() == Refusal::Link) {
-        trap.Check(Status(PlatformError{InstallRootIsLinkText()}));
-        return false;
-    }
-    if (!trap.Check(lock)) return false;
-    root_lock_ = lock.take();
+    if (!TakeInstallRoot(trap, installed.value())) return false;
 
     const Result<std::wstring> folder = platform_.ProgramFolder();
     if (!trap.Check(folder)) return false;
@@ -83,10 +174,12 @@ bool RudIzeSteps::SetProgram() {
     // The copy is checked against the medium's record and cannot be changed before it runs; a copy that cannot
     // be made is reported here, and nothing is started. The installer's exit code is not looked at: installers
     // of this kind return non-zero on success. Only ending within the time limit counts.
-    const Result<WaitResult> run =
-        platform_.RunCopyAndWait(source, copy, records_.Find(kPackageInstaller), kInstallerWaitMs);
+    Result<CopyRun> run = platform_.RunCopyAndWait(source, copy, records_.Find(kPackageInstaller), kInstallerWaitMs);
     if (!trap.Check(run)) return false;
-    if (run.value() != WaitResult::Finished) {
+    // An installer that runs on after its time runs elevated from the root: the root stays held until it ends.
+    const WaitResult ran = run.value().result;
+    if (ran == WaitResult::TimedOut) installer_ = run.take().still_running;
+    if (ran != WaitResult::Finished) {
         trap.Check(platform_.ShowMessage(InstallerNotRunText(), MessageKind::Information, kTitle));
         return false;
     }
@@ -94,10 +187,28 @@ bool RudIzeSteps::SetProgram() {
 }
 
 void RudIzeSteps::ReleaseInstallRoot() {
+    in_sequence_ = false;
+    if (installer_ && !release_waits_) {
+        release_waits_ = true;
+        platform_.WhenEnded(std::move(installer_), [this] {
+            release_waits_ = false;
+            // An install started again meanwhile gives the root back at its own end.
+            if (!in_sequence_) GiveBackInstallRoot();
+        });
+    }
+    if (!release_waits_) GiveBackInstallRoot();
+}
+
+void RudIzeSteps::GiveBackInstallRoot() {
     if (!root_lock_) return;
-    // Users get back what they may do in the root: the application keeps its data there.
-    Ignored(platform_, root_lock_->Release(), L"ReleaseInstallRoot");
+    // Users get back what they may do in the root: the application keeps its data there. A root setup made, or
+    // one a cut-off run left held, gets what its parent passes on: the held access is not what it had before.
+    // The service tool's folder stays the administrators': the tool runs on elevated from it.
+    const GiveBack back_to = made_root_ || root_lock_->FoundHeld() ? GiveBack::FromParent : GiveBack::Earlier;
+    Ignored(platform_, root_lock_->Release(back_to, tree_checked_ ? kServiceToolFolder : std::wstring_view()),
+            L"ReleaseInstallRoot");
     root_lock_.reset();
+    tree_checked_ = false;
 }
 
 bool RudIzeSteps::SetDllFile() {
@@ -116,8 +227,13 @@ bool RudIzeSteps::MakeIcon() {
     // property that cannot be set is left out of a shortcut that is still saved. A folder that cannot be looked
     // up gets no shortcut at all, rather than one at the root of the drive.
     const ShortcutDefinition definition = ApplicationShortcut();
+    // They are the desk user's: looked up and written with that user's rights, so that they land on the desktop
+    // of the person installing (also when an administrator elevated setup for them), and a link planted under
+    // the shortcut's name leads only where that user could write anyway. Without a shell, as setup itself.
+    const Result<std::unique_ptr<DeskUser>> desk = platform_.FindDeskUser();
+    const DeskUser* as = Ignored(platform_, desk, L"FindDeskUser") ? desk.value().get() : nullptr;
     for (ShellFolderId folder_id : {ShellFolderId::Desktop, ShellFolderId::Programs}) {
-        const std::optional<std::wstring> folder = platform_.ShellFolder(folder_id);
+        const std::optional<std::wstring> folder = platform_.ShellFolder(folder_id, as);
         if (!folder || folder->empty()) continue;
         const Result<std::unique_ptr<ShortcutFile>> created = platform_.CreateShortcut();
         if (!Ignored(platform_, created, L"CreateShortcut")) continue;
@@ -128,7 +244,7 @@ bool RudIzeSteps::MakeIcon() {
                 L"Shortcut IconLocation");
         Ignored(platform_, shortcut.SetDescription(definition.description), L"Shortcut Description");
         Ignored(platform_, shortcut.SetWorkingDirectory(definition.working_directory), L"Shortcut WorkingDirectory");
-        Ignored(platform_, shortcut.Save(ShortcutFileName(*folder)), L"Shortcut Save");
+        Ignored(platform_, shortcut.Save(ShortcutFileName(*folder), as), L"Shortcut Save");
     }
     return true;
 }

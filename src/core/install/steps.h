@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/error_report.h"
 #include "core/install/install_paths.h"
 #include "core/install/payload_records.h"
 #include "core/platform.h"
@@ -21,7 +23,8 @@ public:
     virtual bool MakeIcon() = 0;
     virtual bool ExecuteRuvok() = 0;
     virtual bool DeleteSetupExe() = 0;
-    // After the last step that ran, whatever the outcome: the install root, held since SetProgram, is given back.
+    // After the last step that ran, whatever the outcome: the install root, held since SetProgram, is given back,
+    // or, while the package installer still runs after its time, once it has ended.
     virtual void ReleaseInstallRoot() = 0;
 };
 
@@ -35,6 +38,28 @@ std::wstring InstallerNotRunText();
 std::wstring ServiceToolNotRunText();
 // The description of the report when the install root is a link to elsewhere.
 std::wstring InstallRootIsLinkText();
+// The descriptions of the reports when something in the install tree cannot be trusted: `path` is a link to
+// elsewhere, or is owned by `owner`, who is not an administrator.
+std::wstring InstallTreeLinkText(const std::wstring& path);
+std::wstring InstallTreeOwnerText(const std::wstring& path, const std::wstring& owner);
+
+// The owners whose folders setup runs, writes and deletes in: the administrators, the system, the installer
+// service of Windows, and `setup_account`, the account setup runs as. Anyone else may change the access of
+// what they own at any time, also while setup holds it.
+bool TrustedOwner(std::wstring_view owner, std::wstring_view setup_account);
+
+// What the check of a held install tree found that setup must not go through.
+struct TreeFinding {
+    std::wstring path;  // the full path
+    bool link = false;  // a link to elsewhere; otherwise an owner who is not trusted
+    std::wstring owner_name;
+};
+
+// Walks the whole tree of a held folder `root` (its path `root_path`), folder by folder through the lock. Found:
+// a link anywhere; a folder anywhere, or anything inside the service tool's folder, whose owner is not trusted.
+// Nothing when all is well; a failure when a folder cannot be read.
+Result<std::optional<TreeFinding>> CheckInstallTree(FolderLock& root, const std::wstring& root_path,
+                                                    std::wstring_view setup_account);
 // The definition both shortcuts carry.
 ShortcutDefinition ApplicationShortcut();
 
@@ -51,10 +76,20 @@ public:
     void ReleaseInstallRoot() override;
 
 private:
+    // Holds the install root and checks what is in it. False, after the report, when it must not be used.
+    bool TakeInstallRoot(Trap& trap, bool exists);
+    void GiveBackInstallRoot();
+
     Platform& platform_;
     const PayloadRecords& records_;
-    // The install root, from SetProgram to the end of the sequence.
+    // The install root, from SetProgram to the end of the sequence (or of the package installer, if later).
     std::unique_ptr<FolderLock> root_lock_;
+    bool made_root_ = false;     // setup made the root (it had nothing of its own to give back)
+    bool tree_checked_ = false;  // the whole tree passed the check
+    bool in_sequence_ = false;   // from SetProgram to ReleaseInstallRoot
+    // The package installer, while it runs on after its time.
+    std::unique_ptr<RunningProgram> installer_;
+    bool release_waits_ = false;  // the root is given back when the installer ends
 };
 
 }  // namespace setup
