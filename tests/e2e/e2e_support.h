@@ -3,7 +3,7 @@
 //
 // Settings, from the environment (Wine paths):
 //   E2E_SETUP_EXE  the setup program on the medium      (default C:\medium\setup.exe)
-//   E2E_SHOT_DIR   screenshot requests on failure        (default: none)
+//   E2E_SHOT_DIR   requests to the host: screenshots on failure, and links under Wine (default: none)
 //   E2E_LNK_DIR    where the install test copies the two shortcuts for an outside check (default C:\e2e-lnk)
 #pragma once
 
@@ -63,6 +63,23 @@ constexpr DWORD kRegistrarMs = 30000;
 
 // ---- Helpers ----------------------------------------------------------------------------------
 
+// A link to `target` planted at `path` for as long as the object lives, as a user could plant one: a folder
+// already at `path` is moved aside to `path` + ".replaced" first. On Windows a junction (FSCTL_SET_REPARSE_POINT);
+// under Wine, which cannot make one, a symbolic link made on the host on request (run.sh's watcher), which Wine
+// shows as a reparse point. made() is false when it could not be made.
+class PlantedLink {
+public:
+    PlantedLink(std::wstring path, std::wstring target);
+    ~PlantedLink();
+    PlantedLink(const PlantedLink&) = delete;
+    PlantedLink& operator=(const PlantedLink&) = delete;
+    bool made() const { return made_; }
+
+private:
+    std::wstring path_;
+    bool made_ = false;
+};
+
 std::wstring Env(const wchar_t* name, const std::wstring& fallback);
 std::wstring SetupExe();
 // The Package folder beside a setup.exe (by default the medium's), ending in a backslash.
@@ -73,6 +90,8 @@ std::string Show(const std::wstring& s);
 std::wstring Lower(std::wstring s);
 std::vector<std::wstring> Split(const std::wstring& s, wchar_t sep);
 std::wstring Join(const std::set<std::wstring>& names);
+// The names of what is in a folder, joined as Join does; empty for an empty or missing folder.
+std::wstring FolderNames(const std::wstring& folder);
 
 // The system folder as 64-bit Windows gives it to the 32-bit setup.exe (and to these 32-bit tests): SysWOW64.
 // GetSystemDirectoryW still says system32 there; the file system redirects it.

@@ -3,6 +3,8 @@
 // conditions with bounded time-outs only. The fixture and helpers are in e2e_support.h.
 #include "e2e_support.h"
 
+#include <optional>
+
 namespace {
 
 using namespace e2e;
@@ -412,43 +414,59 @@ TEST_F(Setup, ExitButtonEndsTheProgram) {
     ExpectEnds();
 }
 
-// ---- An install root planted as a link --------------------------------------------------------
+// ---- Links planted in an existing install root -------------------------------------------------
 
-// Run in run.sh's second pass, which plants C:\DAZov as a link to another folder before setup starts.
-class PlantedRoot : public Setup {};
+// An existing root (users keep their data in it) with a link planted at `link`, before setup starts or while
+// its question is open: refused with `report` at 10, and nothing lands in, is deleted from or is started from
+// what the link leads to.
+class PlantedTree : public Setup {
+protected:
+    void ExpectRefused(const std::wstring& link, bool during_question, const std::wstring& report) {
+        const std::wstring target = L"C:\\planted-target";
+        ASSERT_TRUE(CreateDirectoryW(kInstallRoot.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+        const std::wstring keep = target + L"\\Ruvok.exe";  // what a user would want setup to start elevated
+        ASSERT_TRUE(CopyFileW((PackageBeside(SetupExe()) + L"rudize.exe").c_str(), keep.c_str(), TRUE));
+        std::optional<PlantedLink> planted;
+        if (!during_question) {
+            planted.emplace(link, target);
+            ASSERT_TRUE(planted->made()) << "no link at " << Show(link);
+        }
+        HWND menu = nullptr, progress = nullptr;
+        ASSERT_TRUE(StartAtProgress(menu, progress));
+        ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+        ud::MessageBoxInfo question = WaitMessage();
+        EXPECT_EQ(Show(question.text), Show(kExistingQuestion));
+        if (during_question) {
+            planted.emplace(link, target);
+            ASSERT_TRUE(planted->made()) << "no link at " << Show(link);
+        }
+        Answer(question, IDYES);
+        ExpectStepFailure(menu, progress, L"エラー  frmRudIze Function SetProgram()\r\n情報   " + report, 10);
 
-TEST_F(PlantedRoot, IsRefusedAndNothingIsWrittenThroughIt) {
-    const DWORD attributes = GetFileAttributesW(kInstallRoot.c_str());
-    ASSERT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        << "C:\\DAZov is no planted link: run.sh plants it for its second pass";
-    const std::wstring target = Env(L"E2E_PLANTED_ROOT_TARGET", L"C:\\planted-root-target");
-    HWND menu = nullptr, progress = nullptr;
-    ASSERT_TRUE(StartAtProgress(menu, progress));
-    ASSERT_TRUE(ud::ClickButton(progress, kSetup));
-
-    // The link leads to a folder, so there seems to be an installation; going on, the root is taken hold of
-    // and turns out to be a link: the report, then the failure message.
-    ud::MessageBoxInfo question = WaitMessage();
-    EXPECT_EQ(Show(question.text), Show(kExistingQuestion));
-    Answer(question, IDYES);
-    ExpectStepFailure(menu, progress,
-                      L"エラー  frmRudIze Function SetProgram()\r\n情報   セットアップ先 C:\\DAZov は別の場所を指す"
-                      L"リンク（ジャンクションまたはシンボリック リンク）のため、使用できません。",
-                      10);
-
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((target + L"\\*").c_str(), &found);
-    std::wstring written;
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
-                written += found.cFileName + std::wstring(L" ");
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
+        EXPECT_EQ(Show(FolderNames(target)), "Ruvok.exe") << "written or deleted through the link";
+        EXPECT_EQ(CountProcesses(L"Ruvok.exe"), 0) << "started through the link";
+        EXPECT_FALSE(FileExists(DesktopShortcut()));
+        planted.reset();
+        DeleteTree(target);
     }
-    EXPECT_EQ(Show(written), "") << "written through the link";
-    EXPECT_TRUE(GetFileAttributesW(kInstallRoot.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
-    EXPECT_FALSE(FileExists(DesktopShortcut()));
+};
+
+TEST_F(PlantedTree, LinkAtInfoIsRefused) {
+    ExpectRefused(kInstallRoot + L"\\Info", false,
+                  L"セットアップ先の C:\\DAZov\\Info は別の場所を指すリンク（ジャンクション、シンボリック リンク"
+                  L"またはハード リンク）のため、使用できません。");
+}
+
+TEST_F(PlantedTree, RootThatIsALinkIsRefusedFromTheStartOrSwappedInDuringTheQuestion) {
+    for (const bool during_question : {false, true}) {
+        SCOPED_TRACE(during_question ? "swapped in while the question is open" : "a link from the start");
+        ExpectRefused(kInstallRoot, during_question,
+                      L"セットアップ先 C:\\DAZov は別の場所を指すリンク（ジャンクションまたはシンボリック リンク）"
+                      L"のため、使用できません。");
+        app_.Kill();
+        DeleteTree(kInstallRoot);
+    }
 }
 
 // ---- Responsiveness during the package installer's run ---------------------------------------

@@ -16,8 +16,8 @@
 #                       without it)
 # and runs the tests as the ordinary Wine user (read-only files mean something then). Failure screenshots go
 # to BUILD_DIR/e2e-shots/. Then the two shortcuts the install test copied out are checked with lnkinfo.
-# The tests of an install root planted as a link (PlantedRoot.*) run in a second pass with the link made here:
-# a Windows program under Wine cannot make one.
+# Links the tests plant (a Windows program under Wine cannot make one) are made here on request, by the
+# watcher that also takes the failure screenshots.
 # Exits non-zero on any failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -72,7 +72,7 @@ echo "e2e: $(wine_describe "$setup_exe")"
 # The medium, and the tests beside it, inside the prefix and owned by the Wine user.
 drive_c=$prefix/drive_c
 rm -rf "$drive_c/medium" "$drive_c/e2e" "$drive_c/e2e-lnk" "$drive_c/planted-medium" "$drive_c/planted" \
-  "$drive_c/signed-medium" "$drive_c/tampered-medium" "$drive_c/planted-root-target"
+  "$drive_c/signed-medium" "$drive_c/tampered-medium" "$drive_c/planted-target" "$drive_c/DAZov.replaced"
 [[ -L $drive_c/DAZov ]] && rm "$drive_c/DAZov"  # a link of an interrupted run
 mkdir -p "$drive_c/medium" "$drive_c/e2e" "$drive_c/planted-medium"
 cp "$setup_exe" "$drive_c/medium/setup.exe"
@@ -140,37 +140,17 @@ wine_stop "$prefix"
 
 rm -rf "$shots"
 wine_output_dir "$shots"
-"$root/tests/e2e/shot-watcher.sh" "$shots" $$ 3600 &
+E2E_DRIVE_C=$drive_c E2E_LINK_USER=$(wine_user) "$root/tests/e2e/shot-watcher.sh" "$shots" $$ 3600 &
 watcher=$!
 
 export E2E_SETUP_EXE='C:\medium\setup.exe'
 export E2E_SHOT_DIR="Z:${shots//\//\\}"
 export E2E_LNK_DIR='C:\e2e-lnk'
 
-# The tests of a planted install root run in their own pass: out of the first one, whatever filter is given.
-filter=
-for arg in "$@"; do [[ $arg == --gtest_filter=* ]] && filter=${arg#--gtest_filter=}; done
-first_filter=${filter:-*}
-if [[ $first_filter == *-* ]]; then first_filter+=":PlantedRoot.*"; else first_filter+="-PlantedRoot.*"; fi
-
 echo "e2e: running e2e_tests.exe in $prefix on $DISPLAY as $(wine_user)"
-wine_run "$prefix" 'C:\e2e\e2e_tests.exe' --gtest_color=no "$@" --gtest_filter="$first_filter" 2>&1 | tee "$results"
+wine_run "$prefix" 'C:\e2e\e2e_tests.exe' --gtest_color=no "$@" 2>&1 | tee "$results"
 rc=${PIPESTATUS[0]}
-
-# The second pass: C:\DAZov planted, before setup runs, as a link to another folder. Wine shows a symbolic
-# link as a reparse point, as Windows shows a junction. Run unless a filter given leaves these tests out.
-if [[ -z $filter || $filter == *PlantedRoot* ]]; then
-  wine_as_user mkdir -p "$drive_c/planted-root-target"
-  rm -rf "$drive_c/DAZov"
-  wine_as_user ln -s planted-root-target "$drive_c/DAZov"
-  export E2E_PLANTED_ROOT_TARGET='C:\planted-root-target'
-  echo "e2e: C:\DAZov planted as a link to C:\planted-root-target; the second pass"
-  wine_run "$prefix" 'C:\e2e\e2e_tests.exe' --gtest_color=no --gtest_filter='PlantedRoot.*' 2>&1 | tee -a "$results"
-  root_rc=${PIPESTATUS[0]}
-  rm -f "$drive_c/DAZov"
-  rm -rf "$drive_c/planted-root-target"
-  ((root_rc != 0)) && rc=$root_rc
-fi
+rm -rf "$drive_c/DAZov.replaced" "$drive_c/planted-target"
 
 # The shortcuts, parsed by a tool that is not Windows' own.
 lnk_rc=0
