@@ -9,23 +9,9 @@
 #include <string_view>
 
 #include "core/platform.h"
+#include "core/texts.h"
 
 namespace setup {
-
-// Location texts, one per trapping routine, shown exactly as they stand.
-inline constexpr std::wstring_view kLocMenuLoad = L"frmMain Form_Initialize()";
-inline constexpr std::wstring_view kLocSetProgram = L"frmRudIze Function SetProgram()";
-inline constexpr std::wstring_view kLocSetDllFile = L"frmRudIze Function SetDllFile()";
-inline constexpr std::wstring_view kLocExecuteRuvok = L"frmRudIze ExecuteRuvok()";
-inline constexpr std::wstring_view kLocDeleteSetupExe = L"frmRudIze DeleteSetupExe()";
-inline constexpr std::wstring_view kLocSequence = L"frmRudIze cmdOK_Click";
-
-// Where a window that cannot be created is reported: its module name and " Form_Initialize()", the routine
-// that comes before the window's load (the menu's own load reports under the same text).
-std::wstring WindowCreationLocation(std::wstring_view window);
-
-// "エラー  " + location + CR LF + "情報   " + description.
-std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view description);
 
 // Shows the two-line report in a warning box with the shared title and waits for OK. A box that cannot be
 // shown is noted as a failure, and the caller goes on as after OK.

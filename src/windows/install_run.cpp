@@ -1,6 +1,6 @@
 #include "windows/install_run.h"
 
-#include "core/constants.h"
+#include "core/texts.h"
 
 namespace setup {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/terms_text.h"
+#include "core/texts.h"
 #include "support/utf8.h"
 #include "win32/win32_platform.h"
 #include "windows/agreement/frm_kyodaku.h"

@@ -1,6 +1,7 @@
 #include "core/install/components.h"
 
 #include "core/constants.h"
+#include "core/texts.h"
 #include "core/error_report.h"
 
 namespace setup {
@@ -11,13 +12,6 @@ Result<ComponentFolders> ReadComponentFolders(Platform& platform) {
     const Result<std::wstring> setup = platform.ProgramFolder();
     if (!setup.ok()) return setup.failure();
     return ComponentFolders{WithTrailingBackslash(system.value()), WithTrailingBackslash(setup.value())};
-}
-
-std::wstring RegistrationFailedText(std::wstring_view file_name) {
-    std::wstring text = L"必要ファイル（";
-    text += file_name;
-    text += L"）を登録できません。";
-    return text;
 }
 
 namespace {

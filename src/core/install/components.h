@@ -54,9 +54,6 @@ struct ComponentFolders {
 // Reads both folders from the platform and normalises them.
 Result<ComponentFolders> ReadComponentFolders(Platform& platform);
 
-// "必要ファイル（" + name + "）を登録できません。"
-std::wstring RegistrationFailedText(std::wstring_view file_name);
-
 // Runs the procedure for one row. The copy is read and checked against the row's record first: a file that is
 // not what the signed medium holds ends the row at once, with the system folder as it was, reported in a
 // trapped row and skipped in an ignored one, and nothing of it is fixed up or registered. A failure of a

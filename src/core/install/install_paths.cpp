@@ -1,6 +1,7 @@
 #include "core/install/install_paths.h"
 
 #include "core/constants.h"
+#include "core/texts.h"
 
 namespace setup {
 

@@ -1,12 +1,9 @@
 #include "core/install/sequence.h"
 
-#include "core/constants.h"
+#include "core/texts.h"
 #include "core/error_report.h"
 
 namespace setup {
-
-std::wstring CompletionText() { return std::wstring(kProductName) + L"のセットアップが完了しました。"; }
-std::wstring FailureText() { return std::wstring(kProductName) + L"のセットアップができませんでした。"; }
 
 namespace {
 

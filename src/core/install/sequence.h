@@ -26,9 +26,6 @@ inline constexpr Milestone kMilestones[] = {
 // clang-format on
 inline constexpr int kProgressComplete = 100;
 
-std::wstring CompletionText();
-std::wstring FailureText();
-
 // What the sequence needs of the progress window.
 class ProgressView {
 public:

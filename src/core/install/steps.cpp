@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "core/constants.h"
+#include "core/texts.h"
 #include "core/error_report.h"
 #include "core/install/components.h"
 
@@ -12,38 +13,7 @@ namespace {
 
 const std::wstring kTitle{kMessageTitle};
 
-std::wstring Join(std::initializer_list<std::wstring_view> parts) {
-    std::wstring text;
-    for (std::wstring_view part : parts) text += part;
-    return text;
-}
-
 }  // namespace
-
-std::wstring ServiceToolNotRunText() { return L"システム監視サービスを実行することができません"; }
-
-std::wstring ExistingInstallationQuestion() {
-    return Join({L"既に", kProductName, L"がセットアップされています。\r\n", L"セットアップを継続すると、既存の",
-                 kProductName, L"と入力したデータは全て削除されます。\r\n", L"セットアップを継続しますか？"});
-}
-
-std::wstring InstallerNotRunText() {
-    return Join({kProductName, L"のセットアップファイルを実行することができません。"});
-}
-
-std::wstring InstallRootIsLinkText() {
-    return Join({L"セットアップ先 ", kInstallRoot,
-                 L" は別の場所を指すリンク（ジャンクションまたはシンボリック リンク）のため、使用できません。"});
-}
-
-std::wstring InstallTreeLinkText(const std::wstring& path) {
-    return Join({L"セットアップ先の ", path,
-                 L" は別の場所を指すリンク（ジャンクション、シンボリック リンクまたはハード リンク）のため、使用できません。"});
-}
-
-std::wstring InstallTreeOwnerText(const std::wstring& path, const std::wstring& owner) {
-    return Join({L"セットアップ先の ", path, L" は管理者以外のユーザー（", owner, L"）が所有しているため、使用できません。"});
-}
 
 bool TrustedOwner(std::wstring_view owner, std::wstring_view setup_account) {
     static constexpr std::wstring_view kTrusted[] = {
@@ -97,9 +67,9 @@ Result<std::optional<TreeFinding>> CheckInstallTree(FolderLock& root, const std:
 
 ShortcutDefinition ApplicationShortcut() {
     ShortcutDefinition shortcut;
-    shortcut.target_path = Join({kInstallRoot, L"\\", L"DAZov.mde"});
+    shortcut.target_path = std::wstring(kInstallRoot) + L"\\DAZov.mde";
     shortcut.window_style = 1;
-    shortcut.icon_location = Join({kInstallRoot, L"\\Work", L"\\", L"ZEL.ico"});
+    shortcut.icon_location = std::wstring(kInstallRoot) + L"\\Work\\ZEL.ico";
     shortcut.icon_index = 0;
     shortcut.description = std::wstring(kShortProductName);
     shortcut.working_directory = std::wstring(kInstallRoot);

@@ -32,17 +32,6 @@ inline constexpr std::wstring_view kPackageInstaller = L"rudize.exe";
 // A package installer that has not ended after this long counts as not run; it is left running.
 inline constexpr std::uint32_t kInstallerWaitMs = 50000;
 
-std::wstring ExistingInstallationQuestion();
-std::wstring InstallerNotRunText();
-// Shown when the service tool's start reports that nothing was started.
-std::wstring ServiceToolNotRunText();
-// The description of the report when the install root is a link to elsewhere.
-std::wstring InstallRootIsLinkText();
-// The descriptions of the reports when something in the install tree cannot be trusted: `path` is a link to
-// elsewhere, or is owned by `owner`, who is not an administrator.
-std::wstring InstallTreeLinkText(const std::wstring& path);
-std::wstring InstallTreeOwnerText(const std::wstring& path, const std::wstring& owner);
-
 // The owners whose folders setup runs, writes and deletes in: the administrators, the system, the installer
 // service of Windows, and `setup_account`, the account setup runs as. Anyone else may change the access of
 // what they own at any time, also while setup holds it.

@@ -1,8 +1,7 @@
 #include "windows/agreement/frm_kyodaku.h"
 
-#include "core/constants.h"
+#include "core/texts.h"
 #include "core/design/agreement_design.h"
-#include "core/terms_text.h"
 
 namespace setup {
 

@@ -1,6 +1,6 @@
 #include "windows/menu/frm_main.h"
 
-#include "core/constants.h"
+#include "core/texts.h"
 #include "core/design/menu_design.h"
 #include "core/install/menu_load.h"
 

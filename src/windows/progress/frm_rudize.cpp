@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "core/constants.h"
+#include "core/texts.h"
 #include "core/design/progress_design.h"
 
 namespace setup {
@@ -20,7 +21,7 @@ FrmRudIze::FrmRudIze(Forms& forms) : ProgramWindow(kDesign, forms), steps_(*form
 
 void FrmRudIze::Form_Load() {
     SetCaption(MenuCaption());
-    SetText(kTitle, L"○" + std::wstring(kProductName) + L"をセットアップします。");
+    SetText(kTitle, ProgressTitleText());
     SetText(kDestination, std::wstring(kInstallRoot));
     // The bar is made with its range of 0 to 100; it starts at 0. The timer is not armed until the click.
     SendMessageW(Child(kProgressBar1), PBM_SETPOS, 0, 0);

@@ -2,7 +2,7 @@
 // a missing empty line or a line break of the wrong kind would show on screen. Each line's kind is read from
 // the text itself; the plan only says which kinds follow each other. Whether the lines fit the box is measured
 // under Wine (tests/wine/terms_window_test.cpp).
-#include "core/terms_text.h"
+#include "core/texts.h"
 #include "support/utf8.h"
 
 #include <gtest/gtest.h>
@@ -152,6 +152,21 @@ TEST(TermsText, MixesHalfAndFullWidthPunctuation) {
 TEST(TermsTitleLine, FramesTheProductName) {
     // Full-width hyphen-minus (U+FF0D) and an ASCII blank at each end.
     EXPECT_EQ(TermsTitleLine(), L"\uFF0D ≪ホルンデ≫サンプル版の使用許諾契約書 \uFF0D");
+}
+
+// The texts the windows and the reports show that no test of a step looks at, exactly as they stand.
+TEST(Texts, CaptionsTitlesAndLocationsAsTheyStand) {
+    EXPECT_EQ(MenuCaption(), L"≪ホルンデ≫サンプル版のセットアップメニュー");
+    EXPECT_EQ(ProgressTitleText(), L"○≪ホルンデ≫サンプル版をセットアップします。");
+    EXPECT_EQ(kMessageTitle, L"≪ホルンデ≫サンプル版のセットアップ");
+    EXPECT_EQ(kSetupRunningReason, L"≪ホルンデ≫サンプル版のセットアップ中です。");
+    const std::wstring_view locations[] = {kLocMenuLoad, kLocSetProgram, kLocSetDllFile,
+                                           kLocExecuteRuvok, kLocDeleteSetupExe, kLocSequence};
+    const std::wstring_view expected[] = {L"frmMain Form_Initialize()",  L"frmRudIze Function SetProgram()",
+                                          L"frmRudIze Function SetDllFile()", L"frmRudIze ExecuteRuvok()",
+                                          L"frmRudIze DeleteSetupExe()", L"frmRudIze cmdOK_Click"};
+    for (std::size_t i = 0; i < std::size(locations); ++i) EXPECT_EQ(locations[i], expected[i]);
+    EXPECT_EQ(WindowCreationLocation(L"frmKyodaku"), L"frmKyodaku Form_Initialize()");
 }
 
 }  // namespace

@@ -1,12 +1,65 @@
-#include "core/terms_text.h"
+#include "core/texts.h"
 
 #include <cstddef>
+#include <initializer_list>
 
 #include "core/constants.h"
 
 namespace setup {
 
-std::wstring TermsTitleLine() { return L"－ " + std::wstring(kProductName) + L"の使用許諾契約書 －"; }
+namespace {
+
+std::wstring Join(std::initializer_list<std::wstring_view> parts) {
+    std::wstring text;
+    for (std::wstring_view part : parts) text += part;
+    return text;
+}
+
+}  // namespace
+
+std::wstring MenuCaption() { return Join({kProductName, L"のセットアップメニュー"}); }
+
+std::wstring ProgressTitleText() { return Join({L"○", kProductName, L"をセットアップします。"}); }
+
+std::wstring WindowCreationLocation(std::wstring_view window) { return Join({window, L" Form_Initialize()"}); }
+
+std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view description) {
+    return Join({L"エラー  ", location, L"\r\n情報   ", description});
+}
+
+std::wstring ServiceToolNotRunText() { return L"システム監視サービスを実行することができません"; }
+
+std::wstring ExistingInstallationQuestion() {
+    return Join({L"既に", kProductName, L"がセットアップされています。\r\n", L"セットアップを継続すると、既存の",
+                 kProductName, L"と入力したデータは全て削除されます。\r\n", L"セットアップを継続しますか？"});
+}
+
+std::wstring InstallerNotRunText() {
+    return Join({kProductName, L"のセットアップファイルを実行することができません。"});
+}
+
+std::wstring InstallRootIsLinkText() {
+    return Join({L"セットアップ先 ", kInstallRoot,
+                 L" は別の場所を指すリンク（ジャンクションまたはシンボリック リンク）のため、使用できません。"});
+}
+
+std::wstring InstallTreeLinkText(const std::wstring& path) {
+    return Join({L"セットアップ先の ", path,
+                 L" は別の場所を指すリンク（ジャンクション、シンボリック リンクまたはハード リンク）のため、使用できません。"});
+}
+
+std::wstring InstallTreeOwnerText(const std::wstring& path, const std::wstring& owner) {
+    return Join({L"セットアップ先の ", path, L" は管理者以外のユーザー（", owner, L"）が所有しているため、使用できません。"});
+}
+
+std::wstring RegistrationFailedText(std::wstring_view file_name) {
+    return Join({L"必要ファイル（", file_name, L"）を登録できません。"});
+}
+
+std::wstring CompletionText() { return Join({kProductName, L"のセットアップが完了しました。"}); }
+std::wstring FailureText() { return Join({kProductName, L"のセットアップができませんでした。"}); }
+
+std::wstring TermsTitleLine() { return Join({L"－ ", kProductName, L"の使用許諾契約書 －"}); }
 
 namespace {
 
