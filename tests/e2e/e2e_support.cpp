@@ -124,9 +124,9 @@ std::wstring Env(const wchar_t* name, const std::wstring& fallback) {
     return n > 0 && n < 1024 ? std::wstring(buf, n) : fallback;
 }
 
-namespace {
-
 bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+namespace {
 
 // Asks run.sh's watcher to do what only the host can under Wine: KIND is "link" or "unlink".
 bool AskHost(const std::wstring& kind, const std::wstring& lines) {

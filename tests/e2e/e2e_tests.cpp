@@ -175,6 +175,15 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     ExpectInstallTree();
     // The root is the users' again: the application, run by an ordinary user, keeps its data there.
     EXPECT_TRUE(WriteFileBytes(kInstallRoot + L"\\DAZov.ldb", "lock file")) << "an ordinary user cannot write the root";
+    // Info stays the administrators' with an access of its own: the service tool runs on elevated from it. Wine
+    // makes a folder's DACL from its Unix mode and keeps none of them.
+    const std::wstring info = DaclText(kInstallRoot + L"\\Info"), root = DaclText(kInstallRoot);
+    if (UnderWine()) {
+        EXPECT_EQ(info.rfind(L"D:P", 0), std::wstring::npos) << "Wine now keeps a folder's DACL: " << Show(info);
+    } else {
+        EXPECT_EQ(Show(info), "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)");
+        EXPECT_EQ(root.rfind(L"D:P", 0), std::wstring::npos) << "the root still held: " << Show(root);
+    }
 
     // The service tool: started once, with the single argument "/i".
     const std::wstring log = kInstallRoot + L"\\Info\\Ruvok.log";

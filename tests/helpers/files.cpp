@@ -1,5 +1,7 @@
 #include "tests/helpers/files.h"
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -86,6 +88,37 @@ void DeleteTree(const std::wstring& folder) {
     }
     SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryW(folder.c_str());
+}
+
+std::wstring DaclText(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                              nullptr, &descriptor) != ERROR_SUCCESS) {
+        return L"(none)";
+    }
+    const setup::win32::UniqueLocalMemory owner(descriptor);
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                              &text, nullptr)) {
+        return L"(unreadable)";
+    }
+    const setup::win32::UniqueLocalMemory text_owner(text);
+    return text;
+}
+
+bool GiveAway(const std::wstring& path, const wchar_t* owner) {
+    setup::win32::UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put())) return false;
+    TOKEN_PRIVILEGES restore{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    if (!LookupPrivilegeValueW(nullptr, SE_RESTORE_NAME, &restore.Privileges[0].Luid) ||
+        !AdjustTokenPrivileges(token.get(), FALSE, &restore, 0, nullptr, nullptr) ||
+        GetLastError() == ERROR_NOT_ALL_ASSIGNED) {
+        return false;
+    }
+    setup::win32::UniqueLocalMemory sid;
+    if (!ConvertStringSidToSidW(owner, reinterpret_cast<PSID*>(sid.put()))) return false;
+    return SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                                 sid.get(), nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 ShortcutProps ReadShortcut(const std::wstring& path) {

@@ -55,6 +55,7 @@ enum class WineDifference {
     FolderSecurityNotKept,   // SetSecurityInfo on a folder succeeds, but its DACL is then made from the Unix mode
     LinkOpenedFollowed,      // FILE_FLAG_OPEN_REPARSE_POINT follows a link: the handle shows the folder it leads to
     ImageLoadPolicyIgnored,  // the image-load policy is taken at the start, but the program does not run under it
+    OwnerNotKept,            // an owner set on a file or folder is not kept: the owner read back is Wine's user
 };
 
 bool RunningUnderWine() {
@@ -195,23 +196,6 @@ TEST_F(Win32PlatformTest, ExistenceChecksTellFilesFromFolders) {
     }
 }
 
-// The DACL of a file or folder, as text, by its name.
-std::wstring DaclText(const std::wstring& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                nullptr, &descriptor) != ERROR_SUCCESS) {
-        return L"(none)";
-    }
-    UniqueLocalMemory owner(descriptor);
-    wchar_t* text = nullptr;
-    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                                &text, nullptr)) {
-        return L"(unreadable)";
-    }
-    UniqueLocalMemory text_owner(text);
-    return text;
-}
-
 TEST_F(Win32PlatformTest, LockFolderRefusesALinkAndWhatIsNoFolder) {
     // tests/wine/run.sh puts a link on drive M: (under Wine a symbolic link, shown as a reparse point by name).
     ASSERT_TRUE(Ok(platform_.FolderExists(L"M:\\link"))) << "no link on drive M: (run through tests/wine/run.sh)";
@@ -271,6 +255,24 @@ TEST_F(Win32PlatformTest, HeldFolderListsItsTreeWithLinksOwnersAndSecondNames) {
     EXPECT_FALSE(lock.value()->List(L"missing").ok());
     ASSERT_TRUE(::DeleteFileW(L"M:\\target\\second.exe"));
     EXPECT_FALSE(Ok(lock.value()->List(L"target\\Info"))[0].link);
+}
+
+// A folder an administrator gave to another account shows that owner through the lock, as the check of the
+// tree reads it; Windows keeps the owner given, Wine keeps its own.
+TEST_F(Win32PlatformTest, HeldFolderShowsAnOwnerGivenAway) {
+    const std::wstring folder = Path(L"given");
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const bool given = GiveAway(folder, L"S-1-5-32-545");  // Users
+    auto lock = platform_.LockFolder(folder);
+    ASSERT_TRUE(lock.ok()) << ToUtf8(lock.error());
+    const std::wstring owner = lock.value()->Self().owner;
+    if (Applies(WineDifference::OwnerNotKept)) {
+        EXPECT_NE(owner, L"S-1-5-32-545") << "Wine now keeps an owner given: remove WineDifference::OwnerNotKept";
+    } else {
+        ASSERT_TRUE(given);
+        EXPECT_EQ(owner, L"S-1-5-32-545");
+        EXPECT_FALSE(setup::TrustedOwner(owner, Ok(platform_.SetupAccount())));
+    }
 }
 
 TEST_F(Win32PlatformTest, LockFolderHoldsTheFolderUntilReleasedAndGivesItsAccessBack) {
