@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "core/constants.h"
 #include "core/install/payload_records.h"
 #include "core/platform.h"
 #include "win32/form.h"
@@ -22,8 +23,16 @@ public:
     // the session to wait.
     class Running {
     public:
-        Running(InstallRun& run, HWND window);
-        ~Running();
+        Running(InstallRun& run, HWND window)
+            : run_(run),
+              window_(window),
+              reason_shown_(ShutdownBlockReasonCreate(window, std::wstring(kSetupRunningReason).c_str()) != FALSE) {
+            run_.running_ = true;
+        }
+        ~Running() {
+            run_.running_ = false;
+            if (reason_shown_) ShutdownBlockReasonDestroy(window_);
+        }
         Running(const Running&) = delete;
         Running& operator=(const Running&) = delete;
 
