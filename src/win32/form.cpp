@@ -41,10 +41,9 @@ RECT FrameForClient(int width, int height, int dpi) {
 
 // An image of the program's resources (LoadImageW).
 Result<HANDLE> LoadResourceImage(int id, UINT type, int width, int height, UINT flags) {
-    if (HANDLE image = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), type, width, height, flags)) {
-        return image;
-    }
-    return LastError();
+    const HANDLE image = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), type, width, height, flags);
+    if (!image) return LastError();
+    return image;
 }
 
 // A multi-line text box in a dialog wants every key, and on Esc it closes its window (it posts WM_CLOSE). Here
@@ -333,14 +332,12 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             DrawImage(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
             return TRUE;
         case WM_COMMAND: {
+            // No window has a default button of its own: the default is the focused button, however it got the
+            // focus (the dialog manager moves it only with the focus it moves itself), or none.
             const int code = HIWORD(wparam);
-            // No window has a default button: the one Enter presses, drawn as the default, is the focused button,
-            // and with the focus anywhere else, or in another window, there is none. The dialog manager moves
-            // the mark only where it moves the focus itself (Tab, the arrows), not for a click.
-            if (code == BN_SETFOCUS || code == BN_KILLFOCUS) {
-                SendMessageW(hwnd_, DM_SETDEFID, code == BN_SETFOCUS ? LOWORD(wparam) : 0, 0);
-            }
-            // Esc and Enter with no button to press come from the dialog manager as IDCANCEL and IDOK, from no
+            if (code == BN_SETFOCUS) SendMessageW(hwnd_, DM_SETDEFID, LOWORD(wparam), 0);
+            if (code == BN_KILLFOCUS) SendMessageW(hwnd_, DM_SETDEFID, 0, 0);
+            // Esc, and Enter with no button to press, come from the dialog manager as IDCANCEL and IDOK from no
             // control: they do nothing.
             if (code == BN_CLICKED && lparam && !host_.Busy()) OnClick(LOWORD(wparam));
             return 0;

@@ -1,11 +1,10 @@
 // A top-level window of the program built from its design table, with the window operations the flow relies
 // on: load, show, hide and unload.
 //
-// The window is a dialog: the dialog manager (IsDialogMessageW in the message loop, DefDlgProcW here) moves
-// the focus with Tab, Shift+Tab and the arrows, presses the focused button on Enter, and gives a window the
-// focus it had when it is activated again. Every control is a real child window whose text is its caption, so
-// screen readers and UI automation read what the user sees. Positions, sizes and fonts are scaled to the window's DPI
-// and laid out again when it changes.
+// It is a dialog: the dialog manager moves the focus on Tab, Shift+Tab and the arrows, presses the focused button
+// on Enter and gives the window its focus back when it is activated again. Every control is a real child window
+// whose text is its caption, so screen readers and UI automation read what the user sees. Positions, sizes and
+// fonts are scaled to the window's DPI and laid out again when it changes.
 #pragma once
 
 #include <windows.h>

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "core/constants.h"
+#include "core/error_report.h"
 #include "core/install/payload_records.h"
 #include "core/platform.h"
 #include "win32/form.h"
@@ -68,7 +69,7 @@ struct Program {
 };
 
 // Stops the whole program at once: no further handler of any window runs.
-[[noreturn]] void EndProgram(UINT exit_code = 0);
+[[noreturn]] inline void EndProgram(UINT exit_code = 0) { ExitProcess(exit_code); }
 
 // A window of this program: closing it ends the program.
 class ProgramWindow : public Form {
@@ -78,9 +79,17 @@ public:
 
     // Shows the window. One the system cannot create ends the program, after an error report that says why:
     // an elevated program without a window to show would otherwise wait, invisible, for ever.
-    void ShowOrEnd();
+    void ShowOrEnd() {
+        const Status shown = Show();
+        if (shown.ok()) return;
+        ShowErrorMessage(program_.platform, WindowCreationLocation(design().name), shown.error());
+        EndProgram(1);
+    }
     // Shows `next`, then hides this window, so that one window is always on screen.
-    void SwitchTo(ProgramWindow& next);
+    void SwitchTo(ProgramWindow& next) {
+        next.ShowOrEnd();
+        Hide();
+    }
 
 protected:
     void Form_Unload() override { EndProgram(); }

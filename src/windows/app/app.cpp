@@ -15,9 +15,9 @@ namespace {
 // Take DLLs from the system folder only, so that a DLL planted beside setup.exe on the medium (or in a download
 // folder) is never loaded. Absent before Windows 8 without the loader update; the program still runs there.
 Status RestrictDllSearch() {
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    using SetDefault = BOOL(WINAPI*)(DWORD);
     const auto set_default =
-        win32::ProcAddress<SetDefaultDllDirectoriesFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+        win32::ProcAddress<SetDefault>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
     const Status restricted = set_default && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32) ? Status(Done{}) : LastError();
     SetDllDirectoryW(L"");  // and never the current folder
     return restricted;
@@ -27,8 +27,7 @@ Status RestrictDllSearch() {
 // them and to what they load: a static import would be resolved before any code runs, and the common controls
 // are not among the DLLs Windows always takes from the system folder.
 Status LoadCommonControls() {
-    const HMODULE common_controls = LoadLibraryW(L"comctl32.dll");
-    if (!common_controls) return LastError();
+    const HMODULE common_controls = LoadLibraryW(L"comctl32.dll");  // if none, no function: LoadLibraryW's error
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     const auto init = win32::ProcAddress<InitFn>(common_controls, "InitCommonControlsEx");
     const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -46,14 +45,13 @@ void CALLBACK PreloadWhenIdle(HWND, UINT, UINT_PTR id, DWORD) {
 App::App() : dll_search_(RestrictDllSearch()), responsive_(platform_, AnswerPending), records_(EmbeddedPayloadTable()) {
     Ignored(platform_, dll_search_, L"SetDefaultDllDirectories");
     Ignored(platform_, LoadCommonControls(), L"comctl32.dll InitCommonControlsEx");
-    platform_.owner = [this] { return MessageBoxOwner(); };
-}
-
-HWND App::MessageBoxOwner() const {
-    for (Form* window : windows_) {
-        if (window->IsVisible()) return window->hwnd();
-    }
-    return nullptr;
+    // Message boxes belong to the window on screen, so they are modal for the program.
+    platform_.owner = [this]() -> HWND {
+        for (Form* window : windows_) {
+            if (window->IsVisible()) return window->hwnd();
+        }
+        return nullptr;
+    };
 }
 
 int App::Run() {
@@ -62,8 +60,7 @@ int App::Run() {
     menu_.ShowOrEnd();
     // Timer messages come after painting: once the menu is on screen, load what the shortcut step will need
     // (the shell's shortcut object is an apartment-threaded COM object used from this, the only thread).
-    if (!SetTimer(nullptr, 0, 1, PreloadWhenIdle))
-        platform_.NoteFailure(L"SetTimer shell preload", LastError().description);
+    if (!SetTimer(nullptr, 0, 1, PreloadWhenIdle)) platform_.NoteFailure(L"SetTimer preload", LastError().description);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

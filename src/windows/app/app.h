@@ -3,9 +3,6 @@
 // any window is closed.
 #pragma once
 
-#include <windows.h>
-
-#include "core/install/payload_records.h"
 #include "core/responsive_platform.h"
 #include "win32/win32_platform.h"
 #include "windows/agreement/frm_kyodaku.h"
@@ -18,9 +15,6 @@ namespace setup {
 class App : private ProgramWindows {
 public:
     App();
-    App(const App&) = delete;
-    App& operator=(const App&) = delete;
-
     // Shows the menu and answers messages until the program ends; the exit code.
     int Run();
 
@@ -28,8 +22,6 @@ private:
     ProgramWindow& frmMain() override { return menu_; }
     ProgramWindow& frmKyodaku() override { return terms_; }
     ProgramWindow& frmRudIze() override { return progress_; }
-    // Message boxes belong to the window on screen, so they are modal for the program.
-    HWND MessageBoxOwner() const;
 
     // Before anything else is loaded (see RestrictDllSearch); noted once the platform is there.
     const Status dll_search_;

@@ -36,11 +36,9 @@ void FrmRudIze::OnClick(int id) {
 void FrmRudIze::cmdOK_Click() {
     SetText(kDestination, std::wstring(kInstallRoot));
     // Only arm the timer: the sequence starts on its first tick, once the window has repainted.
-    // A second click before the tick just restarts the interval. A timer that cannot be armed leaves the click
-    // without effect.
-    if (!SetTimer(hwnd(), kTimer1, kTimer1IntervalMs, nullptr)) {
-        program_.platform.NoteFailure(L"SetTimer Timer1", LastError().description);
-    }
+    // A second click before the tick just restarts the interval.
+    if (SetTimer(hwnd(), kTimer1, kTimer1IntervalMs, nullptr)) return;
+    program_.platform.NoteFailure(L"SetTimer Timer1", LastError().description);
 }
 
 void FrmRudIze::cmdキャンセル_Click() {
