@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/error_report.h"
 #include "core/resources.h"
 #include "win32/errors.h"
 #include "win32/system_library.h"
@@ -14,7 +15,6 @@ namespace setup {
 namespace {
 
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;  // fixed size, no min/max
-// The dialog manager (IsDialogMessageW in the message loop) moves the focus through the controls.
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 
 COLORREF ToColorRef(std::uint32_t colour) { return static_cast<COLORREF>(colour); }  // both are 0x00BBGGRR
@@ -37,6 +37,21 @@ RECT FrameForClient(int width, int height, int dpi) {
         AdjustWindowRectEx(&rect, kFormStyle, FALSE, kFormExStyle);
     }
     return rect;
+}
+
+// An image of the program's resources (LoadImageW).
+Result<HANDLE> LoadResourceImage(int id, UINT type, int width, int height, UINT flags) {
+    const HANDLE image = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), type, width, height, flags);
+    if (!image) return LastError();
+    return image;
+}
+
+// A multi-line text box in a dialog wants every key, and on Esc it closes its window (it posts WM_CLOSE). Here
+// it leaves Esc to the dialog manager, as the buttons do, so that Esc does nothing wherever the focus is.
+LRESULT CALLBACK TextBoxProc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
+    const auto edit = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(box, GWLP_USERDATA));
+    const LRESULT result = CallWindowProcW(edit, box, message, wparam, lparam);
+    return message == WM_GETDLGCODE && wparam == VK_ESCAPE ? result & ~DLGC_WANTALLKEYS : result;
 }
 
 // The DPI of the whole screen, which is every window's before Windows 10 1607.
@@ -81,7 +96,8 @@ int WindowDpi(HWND hwnd) {
 
 }  // namespace
 
-Form::Form(const WindowDesign& design, const FormHost& host) : design_(design), host_(host) {}
+Form::Form(const WindowDesign& design, const FormHost& host, Platform& platform)
+    : design_(design), host_(host), platform_(platform) {}
 
 Form::~Form() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -132,13 +148,15 @@ Status Form::Create() {
     if (!GetClassInfoExW(instance, std::wstring(design_.class_name).c_str(), &window_class)) {
         window_class.cbSize = sizeof(window_class);
         window_class.lpfnWndProc = WindowProc;
+        window_class.cbWndExtra = DLGWINDOWEXTRA;  // a dialog: DefDlgProcW keeps its state there
         window_class.hInstance = instance;
-        window_class.hIcon =
-            static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
-                                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+        const auto icon =
+            LoadResourceImage(IDI_SETUP, IMAGE_ICON, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0);
+        const auto small_icon =
+            LoadResourceImage(IDI_SETUP, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+        window_class.hIcon = Ignored(platform_, icon, L"LoadImageW icon") ? static_cast<HICON>(icon.value()) : nullptr;
         window_class.hIconSm =
-            static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
-                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+            Ignored(platform_, small_icon, L"LoadImageW small icon") ? static_cast<HICON>(small_icon.value()) : nullptr;
         window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
         window_class.hbrBackground = nullptr;  // painted in WM_ERASEBKGND with the design's colour
         const std::wstring name(design_.class_name);
@@ -189,8 +207,14 @@ Status Form::Create() {
         if (!child) return LastError();
         SetWindowTextW(child, text.c_str());  // the name UI automation reads, images included
         if (control->kind == ControlKind::Image && control->picture) {
-            pictures_[control->id].reset(static_cast<HBITMAP>(
-                LoadImageW(instance, MAKEINTRESOURCEW(control->picture), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+            const auto picture = LoadResourceImage(control->picture, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
+            if (Ignored(platform_, picture, L"LoadImageW picture")) {
+                pictures_[control->id].reset(static_cast<HBITMAP>(picture.value()));
+            }
+        }
+        if (control->kind == ControlKind::TextBox) {
+            SetWindowLongPtrW(child, GWLP_USERDATA,
+                              SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextBoxProc)));
         }
         if (control->kind == ControlKind::ProgressBar) SendMessageW(child, PBM_SETRANGE32, 0, 100);
     }
@@ -203,15 +227,6 @@ Status Form::Create() {
     SetWindowPos(hwnd_, nullptr, TwipsToPixels(design_.left, dpi_) + frame.left,
                  TwipsToPixels(design_.top, dpi_) + frame.top, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-
-    // The first control in tab order has the focus when the window first opens.
-    for (const Control* control : CreationOrder(design_)) {
-        if (TakesFocus(control->kind)) {
-            last_focus_ = Child(control->id);
-            break;
-        }
-    }
-    MarkDefault(last_focus_);
     return Done{};
 }
 
@@ -241,7 +256,9 @@ HFONT Form::FontFor(const Font& font, int dpi) {
     } else if (font.points > 0) {
         description.lfHeight = -PointsToPixels(font.points, dpi);
     }
-    return fonts_.emplace(key, win32::UniqueFont(CreateFontIndirectW(&description))).first->second.get();
+    const HFONT made = CreateFontIndirectW(&description);
+    if (!made) platform_.NoteFailure(L"CreateFontIndirectW", LastError().description);
+    return fonts_.emplace(key, win32::UniqueFont(made)).first->second.get();
 }
 
 HBRUSH Form::BrushFor(std::uint32_t colour) {
@@ -275,17 +292,6 @@ void Form::DrawImage(const DRAWITEMSTRUCT& item) {
     SelectObject(source.get(), old);
 }
 
-// Without a default button, the focused button is the one Enter presses (the dialog manager presses a focused
-// button drawn as the default): draw it so. A dialog's own window procedure would do this; ours is a window.
-void Form::MarkDefault(HWND focused) {
-    for (const Control& control : design_.controls) {
-        if (control.kind != ControlKind::Button) continue;
-        HWND button = Child(control.id);
-        const DWORD style = button == focused ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-        SendMessageW(button, BM_SETSTYLE, style | BS_NOTIFY, TRUE);
-    }
-}
-
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     Form* form = nullptr;
     if (message == WM_NCCREATE) {
@@ -295,7 +301,7 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
     } else {
         form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
-    if (!form) return DefWindowProcW(hwnd, message, wparam, lparam);
+    if (!form) return DefDlgProcW(hwnd, message, wparam, lparam);
     return form->HandleMessage(message, wparam, lparam);
 }
 
@@ -326,30 +332,16 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             DrawImage(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
             return TRUE;
         case WM_COMMAND: {
+            // No window has a default button of its own: the default is the focused button, however it got the
+            // focus (the dialog manager moves it only with the focus it moves itself), or none.
             const int code = HIWORD(wparam);
-            HWND child = reinterpret_cast<HWND>(lparam);
-            if (code == BN_SETFOCUS) {
-                MarkDefault(child);
-            } else if (code == BN_KILLFOCUS) {
-                MarkDefault(nullptr);
-            } else if (code == BN_CLICKED && child && !host_.Busy()) {
-                OnClick(LOWORD(wparam));
-            }
+            if (code == BN_SETFOCUS) SendMessageW(hwnd_, DM_SETDEFID, LOWORD(wparam), 0);
+            if (code == BN_KILLFOCUS) SendMessageW(hwnd_, DM_SETDEFID, 0, 0);
+            // Esc, and Enter with no button to press, come from the dialog manager as IDCANCEL and IDOK from no
+            // control: they do nothing.
+            if (code == BN_CLICKED && lparam && !host_.Busy()) OnClick(LOWORD(wparam));
             return 0;
         }
-        case WM_NEXTDLGCTL:  // the terms text box passes Tab on to its window this way, as it does in a dialog
-            if (HWND next =
-                    lparam ? reinterpret_cast<HWND>(wparam) : GetNextDlgTabItem(hwnd_, GetFocus(), wparam != 0)) {
-                SetFocus(next);
-            }
-            return 0;
-        case WM_ACTIVATE:
-            if (LOWORD(wparam) == WA_INACTIVE) {
-                if (HWND focus = GetFocus(); focus && IsChild(hwnd_, focus)) last_focus_ = focus;
-            } else if (last_focus_) {
-                SetFocus(last_focus_);
-            }
-            return 0;
         // While the program is busy, no window closes and the session is asked to wait.
         case WM_SYSCOMMAND:
             if ((wparam & 0xFFF0) == SC_CLOSE && host_.Busy()) return 0;
@@ -370,7 +362,7 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         default:
             break;
     }
-    return DefWindowProcW(hwnd_, message, wparam, lparam);
+    return DefDlgProcW(hwnd_, message, wparam, lparam);
 }
 
 }  // namespace setup

@@ -1,9 +1,10 @@
 // A top-level window of the program built from its design table, with the window operations the flow relies
 // on: load, show, hide and unload.
 //
-// Every control is a real child window whose text is its caption, so screen readers and UI automation read
-// what the user sees. Positions, sizes and fonts are scaled to the window's DPI and laid out again when it
-// changes.
+// It is a dialog: the dialog manager moves the focus on Tab, Shift+Tab and the arrows, presses the focused button
+// on Enter and gives the window its focus back when it is activated again. Every control is a real child window
+// whose text is its caption, so screen readers and UI automation read what the user sees. Positions, sizes and
+// fonts are scaled to the window's DPI and laid out again when it changes.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +32,8 @@ protected:
 
 class Form {
 public:
-    Form(const WindowDesign& design, const FormHost& host);
+    // A failure the window goes on without (an icon, a picture or a font it cannot make) is noted on `platform`.
+    Form(const WindowDesign& design, const FormHost& host, Platform& platform);
     virtual ~Form();
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -73,18 +75,15 @@ private:
     HBRUSH BrushFor(std::uint32_t colour);
     const Control* ControlOf(HWND child) const;
     void DrawImage(const DRAWITEMSTRUCT& item);
-    void MarkDefault(HWND focused);
 
     const WindowDesign& design_;
     const FormHost& host_;
+    Platform& platform_;
     std::map<int, win32::UniqueBitmap> pictures_;
     using FontKey = std::tuple<std::wstring, int, bool, bool, int>;  // face, points x 100, bold, italic, dpi
     std::map<FontKey, win32::UniqueFont> fonts_;
     std::map<std::uint32_t, win32::UniqueBrush> brushes_;
     HWND hwnd_ = nullptr;  // destroyed by Unload or ~Form, before what it draws with
-    // The control that had the focus when the window was last left: a window that is not a dialog gets the focus
-    // itself when it is activated again.
-    HWND last_focus_ = nullptr;
     int dpi_ = 96;
 };
 

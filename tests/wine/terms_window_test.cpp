@@ -9,9 +9,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "core/design/agreement_design.h"
 #include "core/texts.h"
 #include "support/utf8.h"
 #include "win32/win32_platform.h"
@@ -44,6 +46,13 @@ private:
     using SetContext = HANDLE(WINAPI*)(HANDLE);
     const SetContext set_ = User32<SetContext>("SetThreadDpiAwarenessContext");
     HANDLE previous_ = nullptr;
+};
+
+// The terms window alone: no test here goes on to another window.
+class NoOtherWindows : public setup::ProgramWindows {
+    setup::ProgramWindow& frmMain() override { std::abort(); }
+    setup::ProgramWindow& frmKyodaku() override { std::abort(); }
+    setup::ProgramWindow& frmRudIze() override { std::abort(); }
 };
 
 std::wstring WindowText(HWND window) {
@@ -99,11 +108,10 @@ TextArea TextAreaOf(HWND edit, HDC dc, int dpi) {
 TEST(TermsWindowTest, EveryHandCutLineFitsTheTextBox) {
     PerMonitorAwareThread aware;
     setup::Win32Platform platform;  // where a window that cannot be made is reported
+    const setup::PayloadRecords records;
     setup::InstallRun run;
-    setup::Forms forms;
-    forms.platform = &platform;
-    forms.run = &run;
-    setup::FrmKyodaku terms(forms);
+    NoOtherWindows windows;
+    setup::FrmKyodaku terms({platform, records, run, windows});
     ASSERT_TRUE(terms.Load().ok());
     HWND edit = ChildOfClass(terms.hwnd(), L"Edit");
     ASSERT_NE(edit, nullptr) << "the terms window has no text box";
@@ -142,6 +150,80 @@ TEST(TermsWindowTest, EveryHandCutLineFitsTheTextBox) {
         EXPECT_EQ(::SendMessageW(edit, EM_GETLINECOUNT, 0, 0), static_cast<LRESULT>(lines.size()))
             << "visual lines of the box at " << dpi << " dpi";
     }
+}
+
+// Posts a key to `target` as typed, and hands the window's messages to the dialog manager as setup.exe's message
+// loop does, until none is left.
+void PressKey(HWND window, HWND target, UINT key) {
+    ::PostMessageW(target, WM_KEYDOWN, key, 1);
+    ::PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (::IsDialogMessageW(window, &msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+// The terms window, but a close only counts as one instead of ending the test program.
+class TermsWindow : public setup::FrmKyodaku {
+public:
+    using FrmKyodaku::FrmKyodaku;
+    bool closed = false;
+
+protected:
+    void Form_Unload() override { closed = true; }
+};
+
+bool DrawnAsDefault(HWND button) { return (::GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON; }
+
+// The window has no default button: the focused button is the one Enter presses and is drawn so, however it got
+// the focus, and with the focus in the text box or in another window none is. Esc does nothing, in the text box
+// too (a multi-line text box in a dialog would close its window).
+TEST(TermsWindowTest, TheFocusedButtonIsTheDefaultAndEscDoesNothing) {
+    using namespace setup::agreement_design;
+    setup::Win32Platform platform;
+    const setup::PayloadRecords records;
+    setup::InstallRun run;
+    NoOtherWindows windows;
+    TermsWindow terms({platform, records, run, windows});
+    ASSERT_TRUE(terms.Show().ok());
+    HWND window = terms.hwnd(), decline = terms.Child(kDecline), agree = terms.Child(kAgree), box = terms.Child(kTerms);
+    EXPECT_EQ(::GetFocus(), decline);
+    EXPECT_TRUE(DrawnAsDefault(decline));
+    EXPECT_FALSE(DrawnAsDefault(agree));
+
+    PressKey(window, decline, VK_TAB);
+    EXPECT_EQ(::GetFocus(), agree);
+    EXPECT_TRUE(DrawnAsDefault(agree));
+    EXPECT_FALSE(DrawnAsDefault(decline));
+    PressKey(window, agree, VK_TAB);
+    ASSERT_EQ(::GetFocus(), box);
+    EXPECT_FALSE(DrawnAsDefault(decline) || DrawnAsDefault(agree));
+
+    PressKey(window, box, VK_ESCAPE);
+    ASSERT_FALSE(terms.closed) << "Esc in the text box closed its window";
+    EXPECT_EQ(::GetFocus(), box);
+    PressKey(window, box, VK_TAB);  // the box passes Tab on to the dialog manager
+    EXPECT_EQ(::GetFocus(), decline);
+    EXPECT_TRUE(DrawnAsDefault(decline));
+
+    ::SetFocus(agree);  // as a click gives it, past the dialog manager
+    EXPECT_TRUE(DrawnAsDefault(agree));
+    EXPECT_FALSE(DrawnAsDefault(decline));
+
+    // Left for another window, it shows no default; back, its button has the focus and the mark again.
+    HWND other =
+        ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 20, 20, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    ::SetForegroundWindow(other);
+    ::SetActiveWindow(other);
+    EXPECT_NE(::GetActiveWindow(), window);
+    EXPECT_FALSE(DrawnAsDefault(agree));
+    ::DestroyWindow(other);
+    ASSERT_TRUE(terms.Show().ok());
+    EXPECT_EQ(::GetFocus(), agree);
+    EXPECT_TRUE(DrawnAsDefault(agree));
 }
 
 }  // namespace

@@ -22,7 +22,7 @@
 #include "win32/system_library.h"
 #include "win32/verified_copy.h"
 #include "win32/win32_platform.h"
-#include "windows/install_run.h"
+#include "windows/forms.h"
 #include "support/utf8.h"
 #include "tests/helpers/files.h"
 
@@ -1199,7 +1199,8 @@ protected:
 
 TEST(FormTest, WhileTheInstallRunsNoWindowClosesActsOnAClickOrLetsTheSessionEnd) {
     setup::InstallRun run;
-    CountingForm form(setup::progress_design::kDesign, run);
+    Win32Platform platform;
+    CountingForm form(setup::progress_design::kDesign, run, platform);
     ASSERT_TRUE(form.Show().ok());
     HWND window = form.hwnd();
     ASSERT_NE(window, nullptr);

@@ -69,6 +69,13 @@ bool WriteRecord(const std::wstring& path) {
     return ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+// Reaches no other window: it is never created.
+class NoOtherWindows : public setup::ProgramWindows {
+    setup::ProgramWindow& frmMain() override { std::abort(); }
+    setup::ProgramWindow& frmKyodaku() override { std::abort(); }
+    setup::ProgramWindow& frmRudIze() override { std::abort(); }
+};
+
 // Refuses to be created, as a window the system cannot create.
 class UncreatableForm : public setup::ProgramWindow {
 public:
@@ -87,11 +94,10 @@ protected:
 int wmain() {
     if (Env(L"SETUP_HELPER_FORM") == L"uncreatable") {
         setup::Win32Platform platform;
+        const setup::PayloadRecords records;
         setup::InstallRun run;
-        setup::Forms forms;
-        forms.platform = &platform;
-        forms.run = &run;
-        UncreatableForm form(setup::agreement_design::kDesign, forms);
+        NoOtherWindows windows;
+        UncreatableForm form(setup::agreement_design::kDesign, {platform, records, run, windows});
         form.ShowOrEnd();  // ends the program
         return 91;
     }

@@ -7,7 +7,7 @@ namespace setup {
 
 using namespace agreement_design;
 
-FrmKyodaku::FrmKyodaku(Forms& forms) : ProgramWindow(kDesign, forms) {}
+FrmKyodaku::FrmKyodaku(const Program& program) : ProgramWindow(kDesign, program) {}
 
 void FrmKyodaku::Form_Load() {
     SetCaption(MenuCaption());
@@ -21,8 +21,8 @@ void FrmKyodaku::OnClick(int id) {
     if (id == kDecline) cmd戻る_Click();
 }
 
-void FrmKyodaku::cmd次へ_Click() { SwitchTo(*forms_.frmRudIze); }
+void FrmKyodaku::cmd次へ_Click() { SwitchTo(program_.windows.frmRudIze()); }
 
-void FrmKyodaku::cmd戻る_Click() { SwitchTo(*forms_.frmMain); }
+void FrmKyodaku::cmd戻る_Click() { SwitchTo(program_.windows.frmMain()); }
 
 }  // namespace setup

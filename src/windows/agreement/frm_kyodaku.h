@@ -7,7 +7,7 @@ namespace setup {
 
 class FrmKyodaku : public ProgramWindow {
 public:
-    explicit FrmKyodaku(Forms& forms);
+    explicit FrmKyodaku(const Program& program);
 
 protected:
     void Form_Load() override;

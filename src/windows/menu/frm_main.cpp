@@ -8,11 +8,11 @@ namespace setup {
 
 using namespace menu_design;
 
-FrmMain::FrmMain(Forms& forms) : ProgramWindow(kDesign, forms) {}
+FrmMain::FrmMain(const Program& program) : ProgramWindow(kDesign, program) {}
 
 void FrmMain::Form_Load() {
     SetCaption(MenuCaption());
-    MenuFormLoad(*forms_.platform, *forms_.records);
+    MenuFormLoad(program_.platform, program_.records);
 }
 
 void FrmMain::OnClick(int id) {
@@ -20,7 +20,7 @@ void FrmMain::OnClick(int id) {
     if (id == kExit) cmd終了_Click();
 }
 
-void FrmMain::cmdインストール_Click() { SwitchTo(*forms_.frmKyodaku); }
+void FrmMain::cmdインストール_Click() { SwitchTo(program_.windows.frmKyodaku()); }
 
 void FrmMain::cmd終了_Click() { Unload(); }
 

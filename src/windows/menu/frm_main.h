@@ -7,7 +7,7 @@ namespace setup {
 
 class FrmMain : public ProgramWindow {
 public:
-    explicit FrmMain(Forms& forms);
+    explicit FrmMain(const Program& program);
 
 protected:
     void Form_Load() override;

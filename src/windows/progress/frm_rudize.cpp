@@ -5,6 +5,7 @@
 #include "core/constants.h"
 #include "core/texts.h"
 #include "core/design/progress_design.h"
+#include "win32/errors.h"
 
 namespace setup {
 
@@ -17,7 +18,8 @@ constexpr UINT kTimer1IntervalMs = 100;
 
 }  // namespace
 
-FrmRudIze::FrmRudIze(Forms& forms) : ProgramWindow(kDesign, forms), steps_(*forms.platform, *forms.records) {}
+FrmRudIze::FrmRudIze(const Program& program)
+    : ProgramWindow(kDesign, program), steps_(program.platform, program.records) {}
 
 void FrmRudIze::Form_Load() {
     SetCaption(MenuCaption());
@@ -36,25 +38,26 @@ void FrmRudIze::cmdOK_Click() {
     SetText(kDestination, std::wstring(kInstallRoot));
     // Only arm the timer: the sequence starts on its first tick, once the window has repainted.
     // A second click before the tick just restarts the interval.
-    SetTimer(hwnd(), kTimer1, kTimer1IntervalMs, nullptr);
+    if (SetTimer(hwnd(), kTimer1, kTimer1IntervalMs, nullptr)) return;
+    program_.platform.NoteFailure(L"SetTimer Timer1", LastError().description);
 }
 
 void FrmRudIze::cmdキャンセル_Click() {
     // Cancelled between the click on "セットアップ" and its tick: the armed timer stops, so no step runs.
     KillTimer(hwnd(), kTimer1);
-    SwitchTo(*forms_.frmKyodaku);
+    SwitchTo(program_.windows.frmKyodaku());
 }
 
 void FrmRudIze::Timer1_Timer() {
     // Until the menu is back, the session waits, and no window of the program closes or acts on a click.
-    const InstallRun::Running running(*forms_.run, hwnd());
-    RunInstallSequence(*this, steps_, *forms_.platform);
+    const InstallRun::Running running(program_.run, hwnd());
+    RunInstallSequence(*this, steps_, program_.platform);
 }
 
 bool FrmRudIze::OnMessage(UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
     if (message == WM_TIMER && wparam == kTimer1) {
         // A tick already waiting when the sequence turned the timer off does not start it a second time.
-        if (!forms_.run->Busy()) Timer1_Timer();
+        if (!program_.run.Busy()) Timer1_Timer();
         result = 0;
         return true;
     }
@@ -65,6 +68,6 @@ void FrmRudIze::DisableTimer() { KillTimer(hwnd(), kTimer1); }
 
 void FrmRudIze::SetProgress(int value) { SendMessageW(Child(kProgressBar1), PBM_SETPOS, value, 0); }
 
-void FrmRudIze::ReturnToMenu() { SwitchTo(*forms_.frmMain); }
+void FrmRudIze::ReturnToMenu() { SwitchTo(program_.windows.frmMain()); }
 
 }  // namespace setup

@@ -10,7 +10,7 @@ namespace setup {
 
 class FrmRudIze : public ProgramWindow, private ProgressView {
 public:
-    explicit FrmRudIze(Forms& forms);
+    explicit FrmRudIze(const Program& program);
 
 protected:
     void Form_Load() override;
