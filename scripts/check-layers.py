@@ -174,6 +174,7 @@ class Model:
             commands[(target, os.path.realpath(entry["file"]))] = (entry["directory"], argv)
 
         self.targets = {}  # id -> target
+        self.unreadable = []  # compiled files without a command the check can run
         self.units = []  # (target name, file, language, directory, argv)
         for info in codemodel["configurations"][0]["targets"]:
             target = json.load(open(os.path.join(reply, info["jsonFile"])))
@@ -191,6 +192,8 @@ class Model:
                 elif language == "RC" and self.compilers.get("RC"):
                     directory, argv = build, self.rc_command(group, path)
                 else:
+                    # Nothing goes unchecked because the check cannot run it.
+                    self.unreadable.append(f"{source['path']} ({language}, target {target['name']})")
                     continue
                 self.units.append((target["name"], os.path.join(root, source["path"]), language, directory, argv))
 
@@ -245,8 +248,9 @@ def opened(stdout, directory, main):
         if not m:
             continue
         line = int(m.group(1))
-        path = m.group(2).decode("utf-8", "surrogateescape").encode("latin-1", "backslashreplace").decode(
-            "unicode_escape").encode("latin-1").decode("utf-8", "surrogateescape")
+        # The compiler writes \\ and \" for \ and ", and other bytes it will not print in octal.
+        path = os.fsdecode(re.sub(rb"\\([0-7]{1,3}|.)", lambda e: bytes([int(e.group(1), 8)]) if e.group(1).isdigit()
+                                  else e.group(1), m.group(2)))
         flags = m.group(3).split()
         if path not in ("<built-in>", "<command-line>", "<stdin>"):
             path = os.path.join(directory, path)
@@ -350,7 +354,7 @@ def check(root):
                 includer = unit[1]
             elif includer == "<stdin>":
                 continue
-            ikind, iname, ishown, ilink = files.classify(includer)
+            ikind, iname, _, ilink = files.classify(includer)
             kind, name, shown, link = files.classify(included)
             for lk in (ilink, link):
                 if lk and not any(lk == w or lk.startswith(w + os.sep) for w in walked):
@@ -371,6 +375,9 @@ def check(root):
         if build is None:
             return None, f"check-layers: preset {preset} does not configure:\n{error}"
         model = Model(root, preset, build)
+        if model.unreadable:
+            return None, (f"check-layers: preset {preset}: no compile command for " + ", ".join(model.unreadable) +
+                          " (the generator must write compile_commands.json)")
         units = []
         for target, path, language, directory, argv in model.units:
             kind, name, shown, link = files.classify(path)
@@ -380,7 +387,7 @@ def check(root):
                 breach(files.shown_link(link), 0, "symbolic-link",
                        f"the compiler reaches {shown} through a symbolic link")
             compiled.add(name)
-            base, tail = preprocess_argv(argv, path)
+            base, _ = preprocess_argv(argv, path)
             unit = (target, path, language, directory, tuple(base), name)
             units.append(unit)
             units_by_file.setdefault((preset, name), unit)
