@@ -460,7 +460,7 @@ def check(root):
             lowest = min(own, key=lambda f: (area_of(f) == PRODUCT and layer_of(f) is None, LAYERS.get(layer_of(f) or "", 9)))
             highest = max(theirs, key=lambda f: (area_of(f) != PRODUCT, LAYERS.get(layer_of(f) or "", 0)))
             if area_of(lowest) == PRODUCT:
-                judge(lowest, highest, f"{other['name']}", f"its target {target['name']} links", where, line)
+                judge(lowest, highest, f"{other['name']}", f"the target {target['name']} links", where, line)
             else:
                 for area in sorted({area_of(f) for f in theirs}):
                     mine = {area_of(f) for f in own}
