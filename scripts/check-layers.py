@@ -70,7 +70,7 @@ NEUTRAL = "support"
 # Build output and version control are not the tree.
 NOT_THE_TREE = {".git", "build", "dist", "out"}
 BUILD = "build/layers"
-MARKER = re.compile(rb'^# (\d+) "((?:[^"\\]|\\.)*)"((?: \d)*)$')
+MARKER = re.compile(rb'^# (\d+) "((?:[^"\\\n]|\\.)*)"((?: \d)*)$', re.M)
 DIAGNOSTIC = re.compile(r"^(.*?):(\d+):(?:\d+:)? (?:fatal )?error: (.*)$")
 
 
@@ -239,31 +239,34 @@ def run_preprocessor(directory, argv, stdin):
 
 
 def opened(stdout, directory, main):
-    """(includer, included, line, forced) for every file the run opened, from the line markers."""
+    """(includer, included, line, forced) for every file the run opened, from the line markers: 1 enters a
+    file, 2 returns to one, and one without either only moves on within a file, but at the top (the main file
+    after <built-in> and <command-line>)."""
     edges, stack, frames = [], [], []
-    for raw in stdout.split(b"\n"):
-        if not raw.startswith(b"# "):
-            continue
-        m = MARKER.match(raw)
-        if not m:
-            continue
-        line = int(m.group(1))
-        # The compiler writes \\ and \" for \ and ", and other bytes it will not print in octal.
-        path = os.fsdecode(re.sub(rb"\\([0-7]{1,3}|.)", lambda e: bytes([int(e.group(1), 8)]) if e.group(1).isdigit()
-                                  else e.group(1), m.group(2)))
+    for m in MARKER.finditer(stdout):
         flags = m.group(3).split()
-        if path not in ("<built-in>", "<command-line>", "<stdin>"):
+        enters, returns = b"1" in flags, b"2" in flags
+        if not (enters or returns or not stack or stack[-1] in ("<built-in>", "<command-line>")
+                or m.group(2)[:1] == b"<"):
+            continue
+        # The compiler writes \\ and \" for \ and ", and other bytes it will not print in octal.
+        raw = m.group(2)
+        if b"\\" in raw:
+            raw = re.sub(rb"\\([0-7]{1,3}|.)", lambda e: bytes([int(e.group(1), 8)]) if e.group(1).isdigit()
+                         else e.group(1), raw)
+        path = os.fsdecode(raw)
+        if not path.startswith("<"):
             path = os.path.join(directory, path)
-        if b"1" in flags:
+        if enters:
             parent = stack[-1] if stack else None
             edges.append([parent, path, 0, parent == "<command-line>"])
             stack.append(path)
             frames.append(len(edges) - 1)
-        elif b"2" in flags:
+        elif returns:
             while stack and stack[-1] != path:
                 stack.pop()
-                edges[frames.pop()][2] = max(line - 1, 0)
-        elif not stack or path in ("<built-in>", "<command-line>") or stack[-1] in ("<built-in>", "<command-line>"):
+                edges[frames.pop()][2] = max(int(m.group(1)) - 1, 0)
+        else:
             stack, frames = [path], [None]
     return [e for e in edges if e[0] is not None and e[0] != "<built-in>"]
 
@@ -271,9 +274,9 @@ def opened(stdout, directory, main):
 SEARCH = {}
 
 
-def system_name(unit, path):
+def system_name(compiler, language, path):
     """A system header as the compiler's own search folders name it (<windows.h>), or its path."""
-    compiler, language = unit[4][0], "c" if unit[2] in ("C", "RC") else "c++"
+    language = "c" if language in ("C", "RC") else "c++"
     if (compiler, language) not in SEARCH:
         run = subprocess.run([compiler, "-x", language, "-E", "-v", "-"], stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
@@ -288,6 +291,13 @@ def system_name(unit, path):
     for folder in SEARCH[(compiler, language)]:
         if path.startswith(folder + os.sep):
             return f"<{os.path.relpath(path, folder)}>"
+    # A header the compiler found through a link in its folders (MinGW's point into /usr/share): the shortest
+    # name under which a search folder holds it.
+    parts = path.split(os.sep)
+    for k in range(1, min(len(parts), 4)):
+        name = os.path.join(*parts[-k:])
+        if any(os.path.realpath(os.path.join(folder, name)) == path for folder in SEARCH[(compiler, language)]):
+            return f"<{name}>"
     return path
 
 
@@ -322,7 +332,7 @@ def check(root):
     edges = {}  # (includer, included) of the tree -> (line, forced)
     reached = defaultdict(set)  # file of the tree -> the compiled files whose runs reached it, per preset
     compiled = set()
-    system_edges = []  # (includer of the tree, system file, line, forced)
+    system_edges = []  # (file of the core, header of the platform, compiler, language, line, forced)
     target_links = []
     units_by_file = {}
 
@@ -367,8 +377,8 @@ def check(root):
                 key = (iname, name)
                 if key not in edges or (line and (not edges[key][0] or line < edges[key][0])):
                     edges[key] = (line, forced, shown)
-            else:
-                system_edges.append((iname, name, system_name(unit, name), line, forced))
+            elif layer_of(iname) == "core" and not is_cxx_library(name):
+                system_edges.append((iname, name, unit[4][0], unit[2], line, forced))
 
     for preset in presets:
         build, error = configure(root, preset)
@@ -439,11 +449,10 @@ def check(root):
         how = "includes (by -include)" if forced else "includes"
         judge(includer, included, shown if shown == included else f"{included} (generated as {shown})", how,
               includer, line)
-    for includer, path, system, line, forced in sorted(set(system_edges)):
-        if layer_of(includer) == "core" and not is_cxx_library(path):
-            how = " by -include" if forced else ""
-            breach(includer, line, "core-platform-header",
-                   f"includes {system}{how}, a header of the platform; the core includes only the C++ library's")
+    for includer, path, compiler, language, line, forced in sorted(set(system_edges)):
+        how = " by -include" if forced else ""
+        breach(includer, line, "core-platform-header", f"includes {system_name(compiler, language, path)}{how}, "
+               f"a header of the platform; the core includes only the C++ library's")
 
     # The targets: what one links, its files may use.
     for model, target in target_links:
