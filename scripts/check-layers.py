@@ -175,11 +175,18 @@ class Model:
 
         self.targets = {}  # id -> target
         self.unreadable = []  # compiled files without a command the check can run
+        self.forcing = {}  # target -> where its flags force a file in
         self.units = []  # (target name, file, language, directory, argv)
         for info in codemodel["configurations"][0]["targets"]:
             target = json.load(open(os.path.join(reply, info["jsonFile"])))
             self.targets[target["id"]] = target
             groups = target.get("compileGroups", [])
+            for group in groups:
+                for fragment in group.get("compileCommandFragments", []):
+                    if re.search(r"(^|\s)-(include|imacros)\b", fragment["fragment"]):
+                        cmake_file, line = self.where(target, fragment.get("backtrace"))
+                        if cmake_file:
+                            self.forcing.setdefault(target["name"], f"{cmake_file}:{line}" if line else cmake_file)
             for source in target.get("sources", []):
                 if "compileGroupIndex" not in source:
                     continue
@@ -329,12 +336,13 @@ def check(root):
                        f"is a symbolic link to {files.shown_link(target)}; the tree holds files, not links")
 
     jobs = int(os.environ.get("JOBS", "2") or 2)
-    edges = {}  # (includer, included) of the tree -> (line, forced)
+    edges = {}  # (includer, included) of the tree -> (line, where -include forces it in or "", as shown)
     reached = defaultdict(set)  # file of the tree -> the compiled files whose runs reached it, per preset
     compiled = set()
     system_edges = []  # (file of the core, header of the platform, compiler, language, line, forced)
     target_links = []
     units_by_file = {}
+    forcing = {}  # (preset, target) -> where the target's flags force a file in
 
     def take(directory, argv, stdin, main, unit):
         code, stdout, stderr = run_preprocessor(directory, argv, stdin)
@@ -362,8 +370,11 @@ def check(root):
                 if os.path.basename(included) not in named:
                     continue
                 includer = unit[1]
+                forced = forcing.get((preset, unit[0]), "the flags")
             elif includer == "<stdin>":
                 continue
+            else:
+                forced = ""
             ikind, iname, _, ilink = files.classify(includer)
             kind, name, shown, link = files.classify(included)
             for lk in (ilink, link):
@@ -385,6 +396,7 @@ def check(root):
         if build is None:
             return None, f"check-layers: preset {preset} does not configure:\n{error}"
         model = Model(root, preset, build)
+        forcing.update({(preset, target): where for target, where in model.forcing.items()})
         if model.unreadable:
             return None, (f"check-layers: preset {preset}: no compile command for " + ", ".join(model.unreadable) +
                           " (the generator must write compile_commands.json)")
@@ -446,11 +458,11 @@ def check(root):
                    f"{what_source} {shown_target}; {area}/ includes only {allowed} and {PRODUCT}/")
 
     for (includer, included), (line, forced, shown) in sorted(edges.items()):
-        how = "includes (by -include)" if forced else "includes"
+        how = f"includes (by -include in {forced})" if forced else "includes"
         judge(includer, included, shown if shown == included else f"{included} (generated as {shown})", how,
               includer, line)
     for includer, path, compiler, language, line, forced in sorted(set(system_edges)):
-        how = " by -include" if forced else ""
+        how = f" by -include in {forced}" if forced else ""
         breach(includer, line, "core-platform-header", f"includes {system_name(compiler, language, path)}{how}, "
                f"a header of the platform; the core includes only the C++ library's")
 
