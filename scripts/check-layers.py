@@ -22,11 +22,13 @@ Everywhere, no file reaches itself through its includes (a header and its source
 as one), and no folder reaches itself through the folders its files include from.
 
 The check reads no source itself: it reads what CMake and the compilers read. Every configure preset of the
-tree's CMakePresets.json is configured into build/layers/PRESET (compile_commands.json and CMake's file API);
+tree's CMakePresets.json that inherits none (one that does is a variant, the sanitizers', of the same files) is
+configured into build/layers/PRESET (compile_commands.json and CMake's file API);
 every compiled file of every target is run through its own compile command with -E (.rc files through the
 preprocessor windres uses, with the target's includes and definitions), and so is every file of the tree those
 reach, included on its own with the flags of a compiled file that reaches it. The compiler's line markers say
-which file opened which, forced includes (-include) among them. Paths are resolved: a file of the tree that is a
+which file opened which, forced includes (-include) among them; an include in a block the compiler skips is
+none. Paths are resolved: a file of the tree that is a
 symbolic link, or that the compiler reaches through one, is a breach, and so is a file the compiler cannot read
 through (an include it does not find). A file generated into the build folder counts as the file of the source
 folder it was generated for (build/layers/x86/package/rudize.rc is package/rudize.rc). The targets' links come
@@ -359,7 +361,8 @@ def check(root):
                            f"{m.group(3)} (preset {preset})")
                     break
             else:
-                breach(main_name, 0, "unresolved-include", f"the compiler stops: {stderr.strip()[:200]} (preset {preset})")
+                breach(main_name, 0, "unresolved-include",
+                       f"the compiler stops: {stderr.strip()[:200]} (preset {preset})")
         for includer, included, line, forced in found:
             if forced:
                 # What the flags force in (-include, -imacros); not what the compiler itself puts before every
@@ -423,9 +426,10 @@ def check(root):
             for (p, name), by in sorted(reached.items()):
                 if p != preset or (preset, name) in units_by_file:
                     continue
-                path = os.path.join(root, files_shown(files, root, name, by))
-                unit = min(by, key=lambda u: (unit_of(u[5]) != unit_of(name), os.path.dirname(u[5]) != os.path.dirname(name),
-                                              area_of(u[5]) != area_of(name), u[5], u[0]))
+                path = os.path.join(root, files_shown(files, name))
+                # With the flags of the compiled file nearest to it: its own source, one of its folder, its area.
+                unit = min(by, key=lambda u: (unit_of(u[5]) != unit_of(name), os.path.dirname(u[5]) !=
+                                              os.path.dirname(name), area_of(u[5]) != area_of(name), u[5], u[0]))
                 language = "c" if unit[2] in ("C", "RC") else "c++"
                 argv = list(unit[4]) + ["-E", "-w", "-x", language, "-"]
                 stub = f'#include "{path}"\n'.encode()
@@ -441,7 +445,7 @@ def check(root):
         if area_of(name) == PRODUCT and layer_of(name) is None:
             breach(name, 0, "no-layer", "src/ holds only the layers core/, win32/ and windows/")
 
-    def judge(source, target, shown_target, what_source, where, line, core_system=None):
+    def judge(source, target, shown_target, what_source, where, line):
         """The rule a file or target `source` breaks by reaching `target`, if any."""
         area, layer = area_of(source), layer_of(source)
         target_area = area_of(target)
@@ -478,7 +482,9 @@ def check(root):
                 continue
             cmake_file, line = model.where(target, dependency.get("backtrace"))
             where = cmake_file or target["paths"]["source"]
-            lowest = min(own, key=lambda f: (area_of(f) == PRODUCT and layer_of(f) is None, LAYERS.get(layer_of(f) or "", 9)))
+            # The strictest reading: its lowest file against their highest, or one outside src/.
+            lowest = min(own, key=lambda f: (area_of(f) == PRODUCT and layer_of(f) is None,
+                                             LAYERS.get(layer_of(f) or "", 9)))
             highest = max(theirs, key=lambda f: (area_of(f) != PRODUCT, LAYERS.get(layer_of(f) or "", 0)))
             if area_of(lowest) == PRODUCT:
                 judge(lowest, highest, f"{other['name']}", f"the target {target['name']} links", where, line)
@@ -510,7 +516,7 @@ def check(root):
     return (sorted(breaches), len(compiled), len(names), len(edges), presets), None
 
 
-def files_shown(files, root, name, by):
+def files_shown(files, name):
     """The path of the file `name` counts as, as the compiler opened it (a generated one in its build folder)."""
     for path, (kind, n, shown, _) in files.cache.items():
         if kind == "tree" and n == name:

@@ -71,13 +71,15 @@ done <"$fixture"
 # The common files go where a tree has none of its own.
 for ((i = 1; i <= trees; i++)); do
     (cd "$work/common" && find . -type f) | while read -r path; do
-        [[ -e $work/$i/$path ]] || { mkdir -p "$(dirname "$work/$i/$path")" && cp "$work/common/$path" "$work/$i/$path"; }
+        [[ -e $work/$i/$path ]] ||
+            { mkdir -p "$(dirname "$work/$i/$path")" && cp "$work/common/$path" "$work/$i/$path"; }
     done
 done
 
 # The checks, a few at a time; each tree's exit status, output and errors beside it.
-seq 1 "$trees" | JOBS=1 xargs -P "$jobs" -I{} sh -c '"$1" "$2/$3" >"$2/$3.out" 2>"$2/$3.stderr"; echo $? >"$2/$3.status"' \
-    _ "$check" "$work" {}
+seq 1 "$trees" |
+    JOBS=1 xargs -P "$jobs" -I{} sh -c '"$1" "$2/$3" >"$2/$3.out" 2>"$2/$3.stderr"; echo $? >"$2/$3.status"' \
+        _ "$check" "$work" {}
 
 failed=0
 : >"$work/broken"
