@@ -26,7 +26,8 @@ tree's CMakePresets.json that inherits none (one that does is a variant, the san
 configured into build/layers/PRESET (compile_commands.json and CMake's file API);
 every compiled file of every target is run through its own compile command with -E (.rc files through the
 preprocessor windres uses, with the target's includes and definitions), and so is every file of the tree those
-reach, included on its own with the flags of a compiled file that reaches it. The compiler's line markers say
+reach, included on its own with the flags of a compiled file that reaches it (but the header a compiled file
+includes first, which the compiler has read so already). The compiler's line markers say
 which file opened which, forced includes (-include) among them; an include in a block the compiler skips is
 none. Paths are resolved: a file of the tree that is a
 symbolic link, or that the compiler reaches through one, is a breach, and so is a file the compiler cannot read
@@ -344,14 +345,24 @@ def check(root):
     system_edges = []  # (file of the core, header of the platform, compiler, language, line, forced)
     target_links = []
     units_by_file = {}
+    whole = set()  # (preset, header) the compiler has read as if included on its own
     forcing = {}  # (preset, target) -> where the target's flags force a file in
 
     def take(directory, argv, stdin, main, unit):
         code, stdout, stderr = run_preprocessor(directory, argv, stdin)
         return code, opened(stdout, directory, main), stderr, unit
 
-    def record(result, preset, main_name):
+    def record(result, preset, main_name, compiled_run=False):
         code, found, stderr, unit = result
+        if compiled_run and code == 0:
+            # The header a compiled file includes first, before anything else was opened (but what the compiler
+            # itself puts first), the compiler has read as if on its own: it needs no run of its own.
+            first = next((e for e in found if e[0] != "<command-line>"), None)
+            forced_any = any(e[0] == "<command-line>" and not e[1].endswith(os.sep + "stdc-predef.h") for e in found)
+            if first is not None and first[0] == unit[1] and not forced_any:
+                kind, name, _, _ = files.classify(first[1])
+                if kind == "tree":
+                    whole.add((preset, name))
         if code != 0:
             for line in stderr.splitlines():
                 m = DIAGNOSTIC.match(line)
@@ -419,12 +430,12 @@ def check(root):
         with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
             results = pool.map(lambda u: take(u[3], list(u[4]) + ["-E", "-w", u[1]], None, u[1], u), units)
             for unit, result in zip(units, results):
-                record(result, preset, unit[5])
+                record(result, preset, unit[5], compiled_run=True)
             # Every file of the tree the compiled files reach, included on its own: what it includes is read
             # even where a compiled file had included that before.
             headers = []
             for (p, name), by in sorted(reached.items()):
-                if p != preset or (preset, name) in units_by_file:
+                if p != preset or (preset, name) in units_by_file or (preset, name) in whole:
                     continue
                 path = os.path.join(root, files_shown(files, name))
                 # With the flags of the compiled file nearest to it: its own source, one of its folder, its area.
