@@ -16,7 +16,7 @@ ifneq ($(origin SIGN_PASSWORD),undefined)
 $(error SIGN_PASSWORD is refused (from the $(origin SIGN_PASSWORD)): put the password in a file only you can read and name it with SIGN_PASSWORD_FILE=path)
 endif
 
-.PHONY: all deps native x86 dist test unit-test wine-test e2e-test demo bench clean
+.PHONY: all deps native x86 dist test unit-test unit-test-asan wine-test e2e-test demo bench clean
 
 all: dist
 
@@ -38,13 +38,20 @@ dist: x86
 unit-test: native
 	ctest --test-dir build/native --output-on-failure
 
+# The unit tests again with AddressSanitizer and UndefinedBehaviorSanitizer (build/native-asan); without the
+# vptr check, which needs the RTTI the product is built without.
+unit-test-asan: deps
+	cmake --preset native-asan -DSETUP_WERROR=$(WERROR) >/dev/null
+	cmake --build build/native-asan -j$(JOBS)
+	ctest --test-dir build/native-asan --output-on-failure
+
 wine-test: x86
 	tests/wine/run.sh build/x86
 
 e2e-test: dist
 	tests/e2e/run.sh build/x86
 
-test: unit-test dist
+test: unit-test unit-test-asan dist
 	scripts/check-layers.py
 	tests/layers/run.sh
 	tests/dist/check-dist.sh dist

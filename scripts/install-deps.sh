@@ -5,6 +5,8 @@
 # Runs as root, or through sudo.
 set -euo pipefail
 
+# g++ brings the sanitizers' runtimes (libasan8, libubsan1 through libgcc-12-dev), which make test's
+# unit-test-asan links.
 packages=(
   make cmake g++ libgtest-dev googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64

@@ -1,7 +1,10 @@
 // What the program checks the medium's files with: its SHA-256, and the record table make dist fills in.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "core/install/payload_records.h"
@@ -79,11 +82,29 @@ TEST(PayloadRecords, MalformedEntriesAreLeftOut) {
     // A name that fills its whole field without an end.
     std::fill(table.entries[2].name, table.entries[2].name + PayloadTable::kNameSize, 'a');
     EXPECT_EQ(PayloadRecords(table).size(), 1u);
-    // A count beyond the table's capacity is cut to it.
-    table.count = 1000;
-    const PayloadRecords records(table);
-    EXPECT_EQ(records.size(), 1u);
-    EXPECT_EQ(records.Find(L"rudize.exe"), Sha256Of("installer"));
+}
+
+TEST(PayloadRecords, ACountBeyondTheCapacityIsCutToIt) {
+    // A full table, and right after it in memory what would read as four more well-formed entries: a count that
+    // were not cut would take them.
+    struct {
+        PayloadTable table;
+        PayloadTable::Entry beyond[4];
+    } image{EmptyPayloadTable(), {}};
+    static_assert(offsetof(decltype(image), beyond) == sizeof(PayloadTable), "the entries follow the table");
+    const auto fill = [](PayloadTable::Entry& entry, const std::string& name) {
+        std::copy(name.begin(), name.end(), entry.name);
+        const Sha256Digest digest = Sha256Of(name);
+        std::copy(digest.begin(), digest.end(), entry.sha256);
+    };
+    for (std::size_t i = 0; i < PayloadTable::kCapacity; ++i) fill(image.table.entries[i], "in" + std::to_string(i));
+    for (std::size_t i = 0; i < std::size(image.beyond); ++i) fill(image.beyond[i], "beyond" + std::to_string(i));
+    image.table.count = PayloadTable::kCapacity + std::size(image.beyond);
+
+    const PayloadRecords records(image.table);
+    EXPECT_EQ(records.size(), PayloadTable::kCapacity);
+    EXPECT_EQ(records.Find(L"in15"), Sha256Of("in15"));
+    EXPECT_FALSE(records.Find(L"beyond0"));
 }
 
 }  // namespace
