@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <initializer_list>
 
-#include "core/constants.h"
 
 namespace setup {
 

@@ -1,6 +1,6 @@
-// Every text the program shows, in one place: the product's names and captions, the message boxes' texts, the
-// error reports' locations and labels, and the terms of use. The window designs (core/design/) hold the fixed
-// captions of their controls.
+// Every text the program shows, in one place: the product's names and captions, the install root, the message
+// boxes' texts, the error reports' locations and labels, and the terms of use. The window designs (core/design/)
+// hold the fixed captions of their controls.
 #pragma once
 
 #include <string>
@@ -14,6 +14,9 @@ inline constexpr std::wstring_view kProductName = L"≪ホルンデ≫サンプ�
 // A text of its own, not built from kProductName at run time.
 inline constexpr std::wstring_view kMessageTitle = L"≪ホルンデ≫サンプル版のセットアップ";
 inline constexpr std::wstring_view kShortProductName = L"ホルンデ";
+inline constexpr std::wstring_view kInstallRoot = L"C:\\DAZov";
+// Appended to the setup program's own folder to find everything that is copied.
+inline constexpr std::wstring_view kSourceFolder = L"Package\\";
 // What Windows shows about the program when log-off or shutdown comes while the install runs.
 inline constexpr std::wstring_view kSetupRunningReason = L"≪ホルンデ≫サンプル版のセットアップ中です。";
 // Every window carries the menu's caption: the product name and "のセットアップメニュー".

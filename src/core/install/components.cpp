@@ -1,6 +1,5 @@
 #include "core/install/components.h"
 
-#include "core/constants.h"
 #include "core/texts.h"
 #include "core/error_report.h"
 

@@ -1,6 +1,5 @@
 #include "core/install/install_paths.h"
 
-#include "core/constants.h"
 #include "core/texts.h"
 
 namespace setup {

@@ -2,7 +2,6 @@
 
 #include <cwctype>
 
-#include "core/constants.h"
 #include "core/texts.h"
 #include "core/error_report.h"
 #include "core/install/components.h"

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "core/constants.h"
 #include "core/texts.h"
 #include "core/design/progress_design.h"
 #include "win32/errors.h"
