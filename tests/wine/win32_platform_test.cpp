@@ -23,6 +23,7 @@
 #include "windows/install_run.h"
 #include "support/utf8.h"
 #include "tests/helpers/files.h"
+#include "tests/helpers/sides.h"
 
 namespace {
 
@@ -45,15 +46,12 @@ enum class WineDifference {
     FileSecurityNotKept,     // a new file's security descriptor is not kept: its DACL is made from the Unix mode
     NoShutdownBlockReason,   // ShutdownBlockReasonCreate fails with ERROR_CALL_NOT_IMPLEMENTED (Query would abort)
     FolderSecurityNotKept,   // SetSecurityInfo on a folder succeeds, but its DACL is then made from the Unix mode
-    HeldFolderRenames,       // a folder open without FILE_SHARE_DELETE can still be renamed
+    HeldFolderRenames,       // a folder open without FILE_SHARE_DELETE can still be renamed, and deleted
     LinkOpenedFollowed,      // FILE_FLAG_OPEN_REPARSE_POINT follows a link: the handle shows the folder it leads to
     ImageLoadPolicyIgnored,  // the image-load policy is taken at the start, but the program does not run under it
 };
 
-bool RunningUnderWine() {
-    static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    return wine;
-}
+bool RunningUnderWine() { return sides::UnderWine(); }
 
 bool Applies(WineDifference) { return RunningUnderWine(); }
 
@@ -189,39 +187,31 @@ TEST_F(Win32PlatformTest, ExistenceChecksTellFilesFromFolders) {
 }
 
 // The DACL of a file or folder, as text, by its name.
-std::wstring DaclText(const std::wstring& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                nullptr, &descriptor) != ERROR_SUCCESS) {
-        return L"(none)";
-    }
-    UniqueLocalMemory owner(descriptor);
-    wchar_t* text = nullptr;
-    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                                &text, nullptr)) {
-        return L"(unreadable)";
-    }
-    UniqueLocalMemory text_owner(text);
-    return text;
-}
+using sides::DaclText;
 
 TEST_F(Win32PlatformTest, LockFolderRefusesALinkAndWhatIsNoFolder) {
-    // tests/wine/run.sh puts a link on drive M: (under Wine a symbolic link, shown as a reparse point by name).
-    ASSERT_TRUE(Ok(platform_.FolderExists(L"M:\\link"))) << "no link on drive M: (run through tests/wine/run.sh)";
-    const std::wstring target_before = DaclText(L"M:\\target");
-    const auto link = platform_.LockFolder(L"M:\\link");
+    // A junction made as Windows makes one (under Wine the host's symbolic link, shown as a reparse point by name).
+    ASSERT_TRUE(::CreateDirectoryW(Path(L"target").c_str(), nullptr));
+    const sides::Junction junction(Path(L"link"), Path(L"target"));
+    ASSERT_TRUE(junction.made()) << ToUtf8(junction.why());
+    const std::wstring target_before = DaclText(Path(L"target"));
+    const auto link = platform_.LockFolder(Path(L"link"));
     ASSERT_FALSE(link.ok());
     EXPECT_TRUE(link.link());
-    EXPECT_EQ(DaclText(L"M:\\target"), target_before) << "what the link leads to was changed";
+    EXPECT_EQ(DaclText(Path(L"target")), target_before) << "what the link leads to was changed";
+    UniqueFileHandle opened(::CreateFileW(Path(L"link").c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    ASSERT_TRUE(opened);
+    FILE_ATTRIBUTE_TAG_INFO info{};
+    ASSERT_TRUE(::GetFileInformationByHandleEx(opened.get(), FileAttributeTagInfo, &info, sizeof info));
     if (Applies(WineDifference::LinkOpenedFollowed)) {
-        UniqueFileHandle opened(::CreateFileW(L"M:\\link", FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING,
-                                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        ASSERT_TRUE(opened);
-        FILE_ATTRIBUTE_TAG_INFO info{};
-        ASSERT_TRUE(::GetFileInformationByHandleEx(opened.get(), FileAttributeTagInfo, &info, sizeof info));
         EXPECT_FALSE(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
             << "Wine now opens the link itself: remove WineDifference::LinkOpenedFollowed";
+    } else {
+        // The handle is the junction's own, as LockFolder's is: what it checks is on the handle.
+        EXPECT_TRUE(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        EXPECT_EQ(info.ReparseTag, static_cast<DWORD>(IO_REPARSE_TAG_MOUNT_POINT));
     }
 
     WriteBytes(Path(L"file.txt"), "x");
@@ -259,14 +249,32 @@ TEST_F(Win32PlatformTest, LockFolderHoldsTheFolderUntilReleasedAndGivesItsAccess
         if (Applies(WineDifference::FolderSecurityNotKept)) {
             EXPECT_EQ(held.rfind(L"D:P", 0), std::wstring::npos)
                 << "Wine now keeps a folder's DACL: remove WineDifference::FolderSecurityNotKept";
+            EXPECT_TRUE(sides::UnprivilegedMayAddFile(folder)) << "Wine now keeps a folder's DACL";
         } else {
             EXPECT_EQ(held, L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)");
+            EXPECT_FALSE(sides::UnprivilegedMayAddFile(folder)) << "a user without administrator rights may write";
         }
         Ok(lock.value()->Release());
         // Released once: the lock's end does nothing more.
     }
     EXPECT_EQ(DaclText(folder), before);
+    EXPECT_TRUE(sides::UnprivilegedMayAddFile(folder)) << "the folder's user may not write it again";
     EXPECT_TRUE(::MoveFileW(folder.c_str(), moved.c_str())) << "still held after the release";
+
+    // Nor can anyone delete a held folder. Wine takes the deletion, and carries it out once the folder is let go.
+    const std::wstring other = Path(L"DAZov-other");
+    ASSERT_TRUE(::CreateDirectoryW(other.c_str(), nullptr));
+    auto lock = platform_.LockFolder(other);
+    ASSERT_TRUE(lock.ok()) << ToUtf8(lock.error());
+    ::SetLastError(0xdeadbeef);
+    const BOOL deleted = ::RemoveDirectoryW(other.c_str());
+    if (Applies(WineDifference::HeldFolderRenames)) {
+        EXPECT_TRUE(deleted) << "Wine now keeps a held folder in place: remove WineDifference::HeldFolderRenames";
+    } else {
+        EXPECT_FALSE(deleted);
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
+    Ok(lock.value()->Release());
 }
 
 // The descriptors setup gives what it makes and holds, parsed from their text as Windows parses them.
@@ -507,10 +515,11 @@ TEST_F(Win32PlatformTest, ForcedDeleteOfAPlainFileAndOfAMissingOne) {
 void ExpectPrefersSystem32(const std::vector<std::wstring>& record) {
     ASSERT_GE(record.size(), 6u) << "the started program recorded no image-load policy";
     if (Applies(WineDifference::ImageLoadPolicyIgnored)) {
-        EXPECT_NE(record[5], L"prefer_system32=1")
+        EXPECT_EQ(record[5], L"prefer_system32=0")
             << "Wine now starts a program under the policy: remove WineDifference::ImageLoadPolicyIgnored";
     } else {
-        EXPECT_EQ(record[5], L"prefer_system32=1");
+        // Windows 10 and later: 1. Windows 7 and 8.1 refuse the policy: the program reads none.
+        EXPECT_EQ(record[5], sides::ExpectedPreferSystem32Record());
     }
 }
 
