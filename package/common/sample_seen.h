@@ -1,6 +1,7 @@
 // What a started stand-in sees of itself and of the install root, for the tests: with SAMPLE_SEEN_FILE set,
 // one line is appended to that file (UTF-8):
-//   <program>  TAB  prefer_system32=<1, 0, or unknown>  TAB  root=<C:\DAZov's access list as SDDL, or (none)>
+//   <program>  TAB  prefer_system32=<1, 0, or unknown>  TAB  root=<C:\DAZov's owner, group and access list as
+//   SDDL, or (none)>
 // prefer_system32 is the program's own image-load policy, read with GetProcessMitigationPolicy: 1 when DLLs
 // named without a path come from the system folder first (Windows 10 and later, as setup starts it); unknown
 // where the system has no such policy (Windows 7 and 8.1).
@@ -27,14 +28,15 @@ inline std::wstring PreferSystem32Seen() {
 
 inline std::wstring RootAccessSeen() {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(L"C:\\DAZov", SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                              nullptr, &descriptor) != ERROR_SUCCESS) {
+    constexpr SECURITY_INFORMATION kWhat =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    if (GetNamedSecurityInfoW(L"C:\\DAZov", SE_FILE_OBJECT, kWhat, nullptr, nullptr, nullptr, nullptr, &descriptor) !=
+        ERROR_SUCCESS) {
         return L"(none)";
     }
     wchar_t* text = nullptr;
     std::wstring seen = L"(unreadable)";
-    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                             &text, nullptr)) {
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, kWhat, &text, nullptr)) {
         seen = text;
         LocalFree(text);
     }

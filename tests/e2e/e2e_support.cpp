@@ -205,6 +205,8 @@ bool InstallChildrenEnded(int own_setups) {
 }
 
 std::set<std::wstring> RegisteredNames() { return SampleKey(L"\\Registered").ValueNames(); }
+std::wstring RegistrarPolicy(const std::wstring& file) { return SampleKey(L"\\RegistrarPolicy").Text(file); }
+
 DWORD RegisterCount(const std::wstring& file) { return SampleKey(L"\\RegisterCount").Number(file); }
 
 // ---- The fixture ------------------------------------------------------------------------------
@@ -231,6 +233,7 @@ void Setup::TearDown() {
 }
 
 void Setup::CleanMachine() {
+    sides::RemoveJunction(kInstallRoot);  // one an interrupted run of PlantedRoot left
     DeleteTree(kInstallRoot);
     const std::wstring sys = Wow64Dir();
     for (const auto& f : kComponents) DeleteFileForce(sys + f);

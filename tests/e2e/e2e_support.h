@@ -19,6 +19,7 @@
 
 #include "support/uidriver.h"
 #include "tests/helpers/files.h"
+#include "tests/helpers/sides.h"
 
 namespace ud = uidriver;
 
@@ -95,6 +96,8 @@ bool InstallChildrenEnded(int own_setups);
 // What the sample components record in the 32-bit registry view: the files registered, how often each.
 std::set<std::wstring> RegisteredNames();
 DWORD RegisterCount(const std::wstring& file);
+// The registrar's image-load policy as the component it registered read it ("prefer_system32=...").
+std::wstring RegistrarPolicy(const std::wstring& file);
 
 // ---- The fixture ------------------------------------------------------------------------------
 

@@ -165,14 +165,47 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     ASSERT_TRUE(WriteFileBytes(sys + L"RoVur.dll", "an older copy"));
     ASSERT_TRUE(SetFileAttributesW((sys + L"RoVur.dll").c_str(), FILE_ATTRIBUTE_READONLY));
 
+    // What the started stand-ins see of themselves and of the root while setup waits (package/common/sample_seen.h).
+    const std::wstring seen_file = L"C:\\e2e-seen.txt";
+    DeleteFileForce(seen_file);
     HWND menu = nullptr, progress = nullptr;
-    ASSERT_TRUE(StartAtProgress(menu, progress));
+    ASSERT_TRUE(StartAtProgress(menu, progress, {L"SAMPLE_SEEN_FILE=" + seen_file}));
     InstallToCompletion(menu, progress);
     if (HasFatalFailure()) return;
 
     ExpectInstallTree();
     // The root is the users' again: the application, run by an ordinary user, keeps its data there.
     EXPECT_TRUE(WriteFileBytes(kInstallRoot + L"\\DAZov.ldb", "lock file")) << "an ordinary user cannot write the root";
+    const std::wstring after = sides::DaclText(kInstallRoot);
+    EXPECT_TRUE(sides::UnprivilegedMayAddFile(kInstallRoot)) << "after the install: " << Show(after);
+    EXPECT_EQ(after.rfind(L"D:P", 0), std::wstring::npos) << "the root keeps a protected access list: " << Show(after);
+    EXPECT_EQ(after.find(L";;;OW)"), std::wstring::npos) << "the root keeps the held access: " << Show(after);
+
+    // While setup waited for it, the package installer found the root held: under Wine, whose folders keep no
+    // access list of their own, as the users have it.
+    std::map<std::wstring, std::vector<std::wstring>> seen;  // program -> what it saw
+    for (const auto& line : ReadLines(seen_file)) {
+        const auto fields = Split(line, L'\t');
+        if (fields.size() == 3) seen[fields[0]] = fields;
+    }
+    ASSERT_EQ(seen.count(L"rudize"), 1u) << "the package installer recorded nothing in " << Show(seen_file);
+    const std::wstring held = seen[L"rudize"][2].substr(std::wstring(L"root=").size());
+    const std::wstring held_dacl = held.substr(std::min(held.find(L"D:"), held.size()));
+    if (sides::UnderWine()) {
+        EXPECT_EQ(held_dacl.rfind(L"D:P", 0), std::wstring::npos) << "Wine now keeps a folder's access list: " << Show(held);
+        EXPECT_TRUE(sides::UnprivilegedMayAddFileUnder(held)) << Show(held);
+    } else {
+        EXPECT_EQ(Show(held_dacl),
+                  Show(L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)"));
+        EXPECT_FALSE(sides::UnprivilegedMayAddFileUnder(held))
+            << "a user without administrator rights may write the held root: " << Show(held);
+    }
+    // Each program setup started read its own image-load policy: the installer's copy, the service tool, and
+    // each registrar (through the component it registered).
+    for (const wchar_t* program : {L"rudize", L"Ruvok"}) {
+        ASSERT_EQ(seen.count(program), 1u) << Show(program) << " recorded nothing";
+        EXPECT_EQ(Show(seen[program][1]), Show(sides::ExpectedPreferSystem32Record())) << Show(program);
+    }
 
     // The service tool: started once, with the single argument "/i".
     const std::wstring log = kInstallRoot + L"\\Info\\Ruvok.log";
@@ -197,6 +230,8 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     // 64-bit Windows puts what a 32-bit setup program places and registers.
     const std::set<std::wstring> expected = ExpectRegistered();
     for (const auto& f : expected) EXPECT_EQ(RegisterCount(f), 1u) << Show(f);
+    for (const auto& f : expected)
+        EXPECT_EQ(Show(RegistrarPolicy(f)), Show(sides::ExpectedPreferSystem32Record())) << "the registrar of " << Show(f);
     std::vector<std::wstring> placed = kComponents;
     placed.push_back(kControlFile);
     ExpectPlacedFor32Bit(placed, expected);
@@ -414,41 +449,73 @@ TEST_F(Setup, ExitButtonEndsTheProgram) {
 
 // ---- An install root planted as a link --------------------------------------------------------
 
-// Run in run.sh's second pass, which plants C:\DAZov as a link to another folder before setup starts.
-class PlantedRoot : public Setup {};
+// C:\DAZov planted as a junction to another folder, made as a user would make it on Windows (under Wine the
+// host makes a symbolic link, which Wine shows as a reparse point: tests/helpers/sides.h).
+class PlantedRoot : public Setup {
+protected:
+    void SetUp() override {
+        Setup::SetUp();
+        DeleteTree(target_);
+        ASSERT_TRUE(CreateDirectoryW(target_.c_str(), nullptr));
+    }
+    void TearDown() override {
+        Setup::TearDown();
+        EXPECT_TRUE(sides::RemoveJunction(kInstallRoot));
+        DeleteTree(target_);
+    }
+    void PlantLink() {
+        std::wstring why;
+        ASSERT_TRUE(sides::MakeJunction(kInstallRoot, target_, &why)) << Show(why);
+        const DWORD attributes = GetFileAttributesW(kInstallRoot.c_str());
+        ASSERT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT));
+    }
+    // The question answered yes: the root is taken hold of and turns out to be a link. The report, then the
+    // failure message; nothing written through the link.
+    void ExpectRefused(HWND menu, HWND progress, ud::MessageBoxInfo question) {
+        EXPECT_EQ(Show(question.text), Show(kExistingQuestion));
+        Answer(question, IDYES);
+        ExpectStepFailure(menu, progress,
+                          L"エラー  frmRudIze Function SetProgram()\r\n情報   セットアップ先 C:\\DAZov は別の場所を指す"
+                          L"リンク（ジャンクションまたはシンボリック リンク）のため、使用できません。",
+                          10);
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileW((target_ + L"\\*").c_str(), &found);
+        std::wstring written;
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
+                    written += found.cFileName + std::wstring(L" ");
+            } while (FindNextFileW(find, &found));
+            FindClose(find);
+        }
+        EXPECT_EQ(Show(written), "") << "written through the link";
+        EXPECT_TRUE(GetFileAttributesW(kInstallRoot.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+        EXPECT_FALSE(FileExists(DesktopShortcut()));
+    }
+    const std::wstring target_ = L"C:\\planted-root-target";
+};
 
 TEST_F(PlantedRoot, IsRefusedAndNothingIsWrittenThroughIt) {
-    const DWORD attributes = GetFileAttributesW(kInstallRoot.c_str());
-    ASSERT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        << "C:\\DAZov is no planted link: run.sh plants it for its second pass";
-    const std::wstring target = Env(L"E2E_PLANTED_ROOT_TARGET", L"C:\\planted-root-target");
+    PlantLink();
+    if (HasFatalFailure()) return;
     HWND menu = nullptr, progress = nullptr;
     ASSERT_TRUE(StartAtProgress(menu, progress));
     ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+    // The link leads to a folder, so there seems to be an installation.
+    ExpectRefused(menu, progress, WaitMessage());
+}
 
-    // The link leads to a folder, so there seems to be an installation; going on, the root is taken hold of
-    // and turns out to be a link: the report, then the failure message.
-    ud::MessageBoxInfo question = WaitMessage();
-    EXPECT_EQ(Show(question.text), Show(kExistingQuestion));
-    Answer(question, IDYES);
-    ExpectStepFailure(menu, progress,
-                      L"エラー  frmRudIze Function SetProgram()\r\n情報   セットアップ先 C:\\DAZov は別の場所を指す"
-                      L"リンク（ジャンクションまたはシンボリック リンク）のため、使用できません。",
-                      10);
-
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((target + L"\\*").c_str(), &found);
-    std::wstring written;
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
-                written += found.cFileName + std::wstring(L" ");
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    EXPECT_EQ(Show(written), "") << "written through the link";
-    EXPECT_TRUE(GetFileAttributesW(kInstallRoot.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
-    EXPECT_FALSE(FileExists(DesktopShortcut()));
+// A real folder when setup looks, swapped for a link while the question is open.
+TEST_F(PlantedRoot, SwappedInWhileTheQuestionIsOpenIsRefused) {
+    ASSERT_TRUE(CreateDirectoryW(kInstallRoot.c_str(), nullptr));
+    HWND menu = nullptr, progress = nullptr;
+    ASSERT_TRUE(StartAtProgress(menu, progress));
+    ASSERT_TRUE(ud::ClickButton(progress, kSetup));
+    const ud::MessageBoxInfo question = WaitMessage();
+    ASSERT_TRUE(RemoveDirectoryW(kInstallRoot.c_str())) << "the root is held before the answer: " << GetLastError();
+    PlantLink();
+    if (HasFatalFailure()) return;
+    ExpectRefused(menu, progress, question);
 }
 
 // ---- Responsiveness during the package installer's run ---------------------------------------

@@ -16,8 +16,8 @@
 #                       without it)
 # and runs the tests as the ordinary Wine user (read-only files mean something then). Failure screenshots go
 # to BUILD_DIR/e2e-shots/. Then the two shortcuts the install test copied out are checked with lnkinfo.
-# The tests of an install root planted as a link (PlantedRoot.*) run in a second pass with the link made here:
-# a Windows program under Wine cannot make one.
+# The tests of an install root planted as a link (PlantedRoot.*) make it themselves: the host's ln does, asked
+# by the test (tests/helpers/sides.h).
 # Exits non-zero on any failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -81,10 +81,8 @@ cp "$tests_exe" "$drive_c/e2e/e2e_tests.exe"
 
 # Names a GUI program or the libraries it loads may look for beside the program: the common ones, what this
 # program and Wine's own libraries load, and those Wine takes from the program's folder when asked by name.
-planted_names=(comctl32.dll uxtheme.dll version.dll dwmapi.dll propsys.dll cryptbase.dll shfolder.dll msimg32.dll
-  oleacc.dll imm32.dll riched20.dll msctf.dll userenv.dll ntmarta.dll msftedit.dll textinputframework.dll
-  ole32.dll oleaut32.dll shell32.dll shlwapi.dll shcore.dll combase.dll rpcrt4.dll sechost.dll advapi32.dll
-  user32.dll gdi32.dll msvcrt.dll winmm.dll comdlg32.dll dbghelp.dll)
+# The list is shared with the Windows test kit (tests/kit/run.cmd).
+mapfile -t planted_names < <(grep -v '^#' "$root/tests/e2e/planted-names.txt")
 cp "$setup_exe" "$drive_c/planted-medium/setup.exe"
 cp -r "$package" "$drive_c/planted-medium/Package"
 cp "$planted_control" "$drive_c/planted-medium/planted_control.exe"
@@ -147,30 +145,10 @@ export E2E_SETUP_EXE='C:\medium\setup.exe'
 export E2E_SHOT_DIR="Z:${shots//\//\\}"
 export E2E_LNK_DIR='C:\e2e-lnk'
 
-# The tests of a planted install root run in their own pass: out of the first one, whatever filter is given.
-filter=
-for arg in "$@"; do [[ $arg == --gtest_filter=* ]] && filter=${arg#--gtest_filter=}; done
-first_filter=${filter:-*}
-if [[ $first_filter == *-* ]]; then first_filter+=":PlantedRoot.*"; else first_filter+="-PlantedRoot.*"; fi
-
 echo "e2e: running e2e_tests.exe in $prefix on $DISPLAY as $(wine_user)"
-wine_run "$prefix" 'C:\e2e\e2e_tests.exe' --gtest_color=no "$@" --gtest_filter="$first_filter" 2>&1 | tee "$results"
+wine_run "$prefix" 'C:\e2e\e2e_tests.exe' --gtest_color=no "$@" 2>&1 | tee "$results"
 rc=${PIPESTATUS[0]}
-
-# The second pass: C:\DAZov planted, before setup runs, as a link to another folder. Wine shows a symbolic
-# link as a reparse point, as Windows shows a junction. Run unless a filter given leaves these tests out.
-if [[ -z $filter || $filter == *PlantedRoot* ]]; then
-  wine_as_user mkdir -p "$drive_c/planted-root-target"
-  rm -rf "$drive_c/DAZov"
-  wine_as_user ln -s planted-root-target "$drive_c/DAZov"
-  export E2E_PLANTED_ROOT_TARGET='C:\planted-root-target'
-  echo "e2e: C:\DAZov planted as a link to C:\planted-root-target; the second pass"
-  wine_run "$prefix" 'C:\e2e\e2e_tests.exe' --gtest_color=no --gtest_filter='PlantedRoot.*' 2>&1 | tee -a "$results"
-  root_rc=${PIPESTATUS[0]}
-  rm -f "$drive_c/DAZov"
-  rm -rf "$drive_c/planted-root-target"
-  ((root_rc != 0)) && rc=$root_rc
-fi
+rm -rf "$drive_c/planted-root-target"
 
 # The shortcuts, parsed by a tool that is not Windows' own.
 lnk_rc=0

@@ -160,19 +160,14 @@ std::wstring PreferSystem32Record() {
     return L"prefer_system32=" + std::to_wstring(policy.PreferSystem32Images);
 }
 
-bool UnprivilegedMayAddFile(const std::wstring& folder, DWORD* error) {
+namespace {
+
+bool UnprivilegedMayAddFileBy(PSECURITY_DESCRIPTOR descriptor, DWORD* error) {
     auto fail = [error](DWORD code) {
         if (error) *error = code;
         return false;
     };
     if (error) *error = ERROR_SUCCESS;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD read = ::GetNamedSecurityInfoW(
-        folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-        nullptr, nullptr, nullptr, nullptr, &descriptor);
-    if (read != ERROR_SUCCESS) return fail(read);
-    UniqueLocalMemory descriptor_owner(descriptor);
-
     HANDLE own_raw = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &own_raw)) return fail(::GetLastError());
     UniqueHandle own(own_raw);
@@ -202,6 +197,31 @@ bool UnprivilegedMayAddFile(const std::wstring& folder, DWORD* error) {
         return fail(::GetLastError());
     }
     return allowed != FALSE;
+}
+
+}  // namespace
+
+bool UnprivilegedMayAddFile(const std::wstring& folder, DWORD* error) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD read = ::GetNamedSecurityInfoW(
+        folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+        nullptr, nullptr, nullptr, nullptr, &descriptor);
+    if (read != ERROR_SUCCESS) {
+        if (error) *error = read;
+        return false;
+    }
+    UniqueLocalMemory owner(descriptor);
+    return UnprivilegedMayAddFileBy(descriptor, error);
+}
+
+bool UnprivilegedMayAddFileUnder(const std::wstring& sddl, DWORD* error) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+        if (error) *error = ::GetLastError();
+        return false;
+    }
+    UniqueLocalMemory owner(descriptor);
+    return UnprivilegedMayAddFileBy(descriptor, error);
 }
 
 bool MakeJunction(const std::wstring& link, const std::wstring& target, std::wstring* why) {

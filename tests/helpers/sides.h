@@ -32,6 +32,8 @@ std::wstring PreferSystem32Record();
 // security against this process's token with the Administrators group made deny-only and every privilege
 // dropped (CreateRestrictedToken), as the account looks unelevated. Sets `error` when it cannot be told.
 bool UnprivilegedMayAddFile(const std::wstring& folder, DWORD* error = nullptr);
+// The same against a folder's security given as SDDL text (owner, group and access list), as a program saw it.
+bool UnprivilegedMayAddFileUnder(const std::wstring& sddl, DWORD* error = nullptr);
 
 // A junction `link` to the folder `target` (both absolute, `link` not there yet), made as Windows makes it:
 // an empty folder given a mount-point reparse point (FSCTL_SET_REPARSE_POINT). Wine cannot make one (error 50)
