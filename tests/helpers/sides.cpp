@@ -287,9 +287,12 @@ bool MapDrive(const std::wstring& letter, const std::wstring& folder) {
                ::GetFileAttributesW(root.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
     // A drive of Wine is a link in the prefix's dosdevices folder, beside c:.
+    // C: is the prefix's dosdevices/c: (Wine names it so) or what it leads to, drive_c.
     std::string devices = UnixPath(L"C:\\");
     while (!devices.empty() && devices.back() == '/') devices.pop_back();
-    devices = devices.substr(0, devices.find_last_of('/')) + "/dosdevices/";
+    devices = devices.substr(0, devices.find_last_of('/'));
+    if (devices.size() < 11 || devices.compare(devices.size() - 11, 11, "/dosdevices") != 0) devices += "/dosdevices";
+    devices += "/";
     std::wstring lower = letter;
     for (auto& c : lower) c = static_cast<wchar_t>(::towlower(c));
     const std::string device = devices + ToUtf8(lower);

@@ -5,6 +5,8 @@
 //   kit.exe drive M: FOLDER           drive M: shows FOLDER (as subst makes it); "kit.exe drive M:" removes it
 //   kit.exe junction LINK TARGET      LINK made a junction to TARGET (FSCTL_SET_REPARSE_POINT; see sides.h)
 //   kit.exe unjunction LINK           the link LINK removed, and only it
+//   kit.exe tee LOG PROGRAM ARGS...   runs PROGRAM, its output shown as it comes and appended to LOG; exits
+//                                     with its exit code
 //   kit.exe summary LOG NAME=XML=CODE ...
 //                                     the tests' results from each suite's JUnit XML (gtest's) and exit code:
 //                                     one line per suite and the last line "N passed, M failed", on standard
@@ -108,9 +110,69 @@ int Summary(int argc, wchar_t** argv) {
     return failed == 0 ? 0 : 1;
 }
 
+// Each argument quoted as CommandLineToArgvW reads it back.
+std::wstring Quoted(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+    std::wstring out = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out + L"\"";
+}
+
+int Tee(int argc, wchar_t** argv) {
+    FILE* log = _wfopen(argv[2], L"ab");
+    std::wstring command_line;
+    for (int i = 3; i < argc; ++i) command_line += (i > 3 ? L" " : L"") + Quoted(argv[i]);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE read_raw = nullptr, write_raw = nullptr;
+    if (!::CreatePipe(&read_raw, &write_raw, &inherit, 0)) return 2;
+    setup::win32::UniqueHandle read_end(read_raw), write_end(write_raw);
+    ::SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = write_end.get();
+    startup.hStdError = write_end.get();
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                          &process)) {
+        Say(log, "kit: cannot start " + ToUtf8(command_line) + " (error " + std::to_string(::GetLastError()) + ")");
+        if (log) std::fclose(log);
+        return 2;
+    }
+    setup::win32::UniqueHandle child(process.hProcess), thread(process.hThread);
+    write_end.reset();  // the pipe ends when the child's last copy of it is closed
+    char buffer[4096];
+    DWORD got = 0;
+    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    while (::ReadFile(read_end.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        DWORD written = 0;
+        ::WriteFile(out, buffer, got, &written, nullptr);
+        if (log) {
+            std::fwrite(buffer, 1, got, log);
+            std::fflush(log);
+        }
+    }
+    ::WaitForSingleObject(child.get(), INFINITE);
+    DWORD code = 1;
+    ::GetExitCodeProcess(child.get(), &code);
+    if (log) std::fclose(log);
+    return static_cast<int>(code);
+}
+
 int Usage() {
     std::fprintf(stderr, "usage: kit.exe elevated | drive M: [FOLDER] | junction LINK TARGET | unjunction LINK | "
-                         "summary LOG NAME=XML=CODE...\n");
+                         "tee LOG PROGRAM ARGS... | summary LOG NAME=XML=CODE...\n");
     return 2;
 }
 
@@ -140,5 +202,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"unjunction" && argc == 3) return sides::RemoveJunction(argv[2]) ? 0 : 1;
     if (command == L"summary" && argc >= 3) return Summary(argc, argv);
+    if (command == L"tee" && argc >= 4) return Tee(argc, argv);
     return Usage();
 }
