@@ -48,8 +48,8 @@ inline void RecordSeen(const wchar_t* program) {
     wchar_t file[MAX_PATH * 2];
     const DWORD n = GetEnvironmentVariableW(L"SAMPLE_SEEN_FILE", file, MAX_PATH * 2);
     if (n == 0 || n >= MAX_PATH * 2) return;
-    AppendLine(file, std::wstring(program) + L"\tprefer_system32=" + PreferSystem32Seen() + L"\troot=" +
-                         RootAccessSeen());
+    AppendLine(file,
+               std::wstring(program) + L"\tprefer_system32=" + PreferSystem32Seen() + L"\troot=" + RootAccessSeen());
 }
 
 }  // namespace sample

@@ -192,7 +192,8 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     const std::wstring held = seen[L"rudize"][2].substr(std::wstring(L"root=").size());
     const std::wstring held_dacl = held.substr(std::min(held.find(L"D:"), held.size()));
     if (sides::UnderWine()) {
-        EXPECT_EQ(held_dacl.rfind(L"D:P", 0), std::wstring::npos) << "Wine now keeps a folder's access list: " << Show(held);
+        EXPECT_EQ(held_dacl.rfind(L"D:P", 0), std::wstring::npos)
+            << "Wine now keeps a folder's access list: " << Show(held);
         EXPECT_TRUE(sides::UnprivilegedMayAddFileUnder(held)) << Show(held);
     } else {
         EXPECT_EQ(Show(held_dacl),
@@ -231,7 +232,8 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     const std::set<std::wstring> expected = ExpectRegistered();
     for (const auto& f : expected) EXPECT_EQ(RegisterCount(f), 1u) << Show(f);
     for (const auto& f : expected)
-        EXPECT_EQ(Show(RegistrarPolicy(f)), Show(sides::ExpectedPreferSystem32Record())) << "the registrar of " << Show(f);
+        EXPECT_EQ(Show(RegistrarPolicy(f)), Show(sides::ExpectedPreferSystem32Record()))
+            << "the registrar of " << Show(f);
     std::vector<std::wstring> placed = kComponents;
     placed.push_back(kControlFile);
     ExpectPlacedFor32Bit(placed, expected);

@@ -219,12 +219,8 @@ TEST_F(Setup, PlantedCopiesAreLoadedByAProgramWithoutTheRestriction) {
     for (const auto& row : kBareNameLoads) {
         SCOPED_TRACE(ToUtf8(row.name));
         const bool got = planted.count(Lower(row.name)) > 0;
-        if (sides::UnderWine()) {
-            EXPECT_EQ(got, row.wine) << (row.wine != row.windows ? "one of Wine's differences no longer applies"
-                                                                 : "Wine now differs here");
-        } else {
-            EXPECT_EQ(got, row.windows);
-        }
+        EXPECT_EQ(got, sides::Expected(row.windows, row.wine))
+            << (row.wine != row.windows ? "one of Wine's differences no longer applies" : "Wine now differs here");
         if (row.wine != row.windows && got == row.windows) wine_now_like_windows += " " + ToUtf8(row.name);
     }
     if (!wine_now_like_windows.empty())
@@ -421,7 +417,7 @@ TEST_F(Accessibility, ControlsReadableThroughStandardAccessibility) {
     std::string listed;
     for (const auto& [what, how] : seen) listed += "  " + what + ": " + how + "\n";
     const std::map<std::string, std::string> kWindows;  // Windows' own proxies: no difference
-    EXPECT_EQ(seen, sides::UnderWine() ? kWineDifferences : kWindows) << "differences from Windows seen:\n" << listed;
+    EXPECT_EQ(seen, sides::Expected(kWindows, kWineDifferences)) << "differences from Windows seen:\n" << listed;
 }
 
 }  // namespace

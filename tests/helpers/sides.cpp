@@ -107,9 +107,7 @@ std::string FutureUnixPath(const std::wstring& path) {
     return folder + ToUtf8(path.substr(slash + 1));
 }
 
-std::wstring Describe(DWORD code) {
-    return L"error " + std::to_wstring(code);
-}
+std::wstring Describe(DWORD code) { return L"error " + std::to_wstring(code); }
 
 }  // namespace
 
@@ -169,11 +167,13 @@ bool UnprivilegedMayAddFileBy(PSECURITY_DESCRIPTOR descriptor, DWORD* error) {
     };
     if (error) *error = ERROR_SUCCESS;
     HANDLE own_raw = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &own_raw)) return fail(::GetLastError());
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &own_raw))
+        return fail(::GetLastError());
     UniqueHandle own(own_raw);
     BYTE administrators[SECURITY_MAX_SID_SIZE];
     DWORD size = sizeof administrators;
-    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)) return fail(::GetLastError());
+    if (!::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size))
+        return fail(::GetLastError());
     SID_AND_ATTRIBUTES deny_only{administrators, 0};
     HANDLE restricted_raw = nullptr;
     if (!::CreateRestrictedToken(own.get(), DISABLE_MAX_PRIVILEGE, 1, &deny_only, 0, nullptr, 0, nullptr,
@@ -203,9 +203,10 @@ bool UnprivilegedMayAddFileBy(PSECURITY_DESCRIPTOR descriptor, DWORD* error) {
 
 bool UnprivilegedMayAddFile(const std::wstring& folder, DWORD* error) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD read = ::GetNamedSecurityInfoW(
-        folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-        nullptr, nullptr, nullptr, nullptr, &descriptor);
+    const DWORD read =
+        ::GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT,
+                                OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                nullptr, nullptr, nullptr, nullptr, &descriptor);
     if (read != ERROR_SUCCESS) {
         if (error) *error = read;
         return false;
@@ -229,13 +230,15 @@ bool MakeJunction(const std::wstring& link, const std::wstring& target, std::wst
         if (why) *why = reason;
         return false;
     };
-    if (!::CreateDirectoryW(link.c_str(), nullptr)) return fail(L"cannot make the folder: " + Describe(::GetLastError()));
+    if (!::CreateDirectoryW(link.c_str(), nullptr))
+        return fail(L"cannot make the folder: " + Describe(::GetLastError()));
     const std::wstring substitute = L"\\??\\" + target;
     const std::size_t names = (substitute.size() + 1 + target.size() + 1) * sizeof(wchar_t);
     std::vector<BYTE> buffer(offsetof(MountPointReparseBuffer, PathBuffer) + names);
     auto* data = reinterpret_cast<MountPointReparseBuffer*>(buffer.data());
     data->ReparseTag = IO_REPARSE_TAG_MOUNT_POINT;
-    data->ReparseDataLength = static_cast<WORD>(buffer.size() - offsetof(MountPointReparseBuffer, SubstituteNameOffset));
+    data->ReparseDataLength =
+        static_cast<WORD>(buffer.size() - offsetof(MountPointReparseBuffer, SubstituteNameOffset));
     data->SubstituteNameOffset = 0;
     data->SubstituteNameLength = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
     data->PrintNameOffset = static_cast<WORD>((substitute.size() + 1) * sizeof(wchar_t));
@@ -298,13 +301,15 @@ bool MapDrive(const std::wstring& letter, const std::wstring& folder) {
     const std::string device = devices + ToUtf8(lower);
     if (folder.empty()) {
         if (!StartOnTheHost("/usr/bin/rm", {"-f", "--", device})) return false;
-        return WaitFor([](const std::wstring& p, bool) { return ::GetFileAttributesW(p.c_str()) == INVALID_FILE_ATTRIBUTES; },
-                       root, false);
+        return WaitFor(
+            [](const std::wstring& p, bool) { return ::GetFileAttributesW(p.c_str()) == INVALID_FILE_ATTRIBUTES; },
+            root, false);
     }
     const std::string unix_folder = UnixPath(folder);
     if (unix_folder.empty() || !StartOnTheHost("/usr/bin/ln", {"-sfn", "--", unix_folder, device})) return false;
-    return WaitFor([](const std::wstring& p, bool) { return ::GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; },
-                   root, true);
+    return WaitFor(
+        [](const std::wstring& p, bool) { return ::GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES; }, root,
+        true);
 }
 
 }  // namespace sides

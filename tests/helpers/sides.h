@@ -12,6 +12,14 @@ namespace sides {
 
 // True under Wine (its ntdll names its version), false on Windows.
 bool UnderWine();
+
+// The value a test expects on this side: one line holds both expectations, and fails the day either side
+// changes. For a difference that needs more than a value, branch on UnderWine() in the test that has it:
+//     EXPECT_EQ(loaded, sides::Expected(/*on Windows*/ false, /*under Wine*/ true)) << "...";
+template <class T>
+T Expected(T on_windows, T under_wine) {
+    return UnderWine() ? under_wine : on_windows;
+}
 // The Windows version this runs on, told truly (RtlGetVersion: no manifest decides it). Under Wine, the one
 // Wine claims to be.
 bool WindowsAtLeast(DWORD major, DWORD minor = 0);

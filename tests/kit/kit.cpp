@@ -96,7 +96,8 @@ int Summary(int argc, wchar_t** argv) {
         const long bad = failures + (errors > 0 ? errors : 0);
         const long ok = tests - bad - (disabled > 0 ? disabled : 0) - skipped;
         std::string line = name + ": " + std::to_string(ok) + " passed, " + std::to_string(bad) + " failed";
-        if (skipped > 0 || disabled > 0) line += ", " + std::to_string(skipped + disabled) + " not run (counted failed)";
+        if (skipped > 0 || disabled > 0)
+            line += ", " + std::to_string(skipped + disabled) + " not run (counted failed)";
         passed += ok;
         failed += bad + skipped + (disabled > 0 ? disabled : 0);
         if (code != 0 && bad == 0) {
@@ -171,8 +172,9 @@ int Tee(int argc, wchar_t** argv) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: kit.exe elevated | drive M: [FOLDER] | junction LINK TARGET | unjunction LINK | "
-                         "tee LOG PROGRAM ARGS... | summary LOG NAME=XML=CODE...\n");
+    std::fprintf(stderr,
+                 "usage: kit.exe elevated | drive M: [FOLDER] | junction LINK TARGET | unjunction LINK | "
+                 "tee LOG PROGRAM ARGS... | summary LOG NAME=XML=CODE...\n");
     return 2;
 }
 
@@ -183,8 +185,9 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argv[1];
     if (command == L"elevated") {
         if (Elevated()) return 0;
-        std::fprintf(stderr, "run.cmd: not run as administrator: open the command prompt with \"Run as "
-                             "administrator\" and start run.cmd there\n");
+        std::fprintf(stderr,
+                     "run.cmd: not run as administrator: open the command prompt with \"Run as "
+                     "administrator\" and start run.cmd there\n");
         return 2;
     }
     if (command == L"drive" && (argc == 3 || argc == 4)) {
