@@ -44,6 +44,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The display first, as tests/e2e/run.sh starts it: the prefix's first programs find it there.
+if [[ -z ${DISPLAY:-} ]]; then
+  xvfb_start || exit 2
+  started_xvfb=1
+fi
 wine_prefix_init "$prefix" || exit 2
 drive_c=$prefix/drive_c
 kit=$drive_c/kit-run
@@ -70,10 +75,6 @@ export KIT_DISC_ROOT='R:\' KIT_DISC_SOURCE="files of the kit's medium.iso, on a 
 desktop_lnk="$kit/work/desktop/ホルンデ.lnk"
 rm -f "$drive_c/users/$(wine_user)/Desktop/ホルンデ.lnk"
 
-if [[ -z ${DISPLAY:-} ]]; then
-  xvfb_start || exit 2
-  started_xvfb=1
-fi
 wine_output_dir "$shots"
 "$root/tests/e2e/shot-watcher.sh" "$shots" $$ 3600 &
 watcher=$!
