@@ -3,6 +3,8 @@
 #             short check of the virtual machine that runs Wine on kernels without 32-bit code
 # make dist   dist/medium (setup.exe with Package/ beside it) and dist/medium.iso (PACKAGE=/path for a
 #             publisher's own Package folder)
+# make windows-kit  dist/windows-kit/ and dist/windows-kit.zip: both Windows-side suites and the medium, with
+#             run.cmd, for a Windows machine (README: "The Windows test kit"); make test runs it under Wine
 # Windows programs run under Wine 10 in a Debian 13 root of their own (scripts/wine-root.sh), made by `make deps`.
 SHELL := /bin/bash
 PACKAGE ?=
@@ -16,7 +18,7 @@ ifneq ($(origin SIGN_PASSWORD),undefined)
 $(error SIGN_PASSWORD is refused (from the $(origin SIGN_PASSWORD)): put the password in a file only you can read and name it with SIGN_PASSWORD_FILE=path)
 endif
 
-.PHONY: all deps native x86 dist test unit-test unit-test-asan wine-test e2e-test demo bench clean
+.PHONY: all deps native x86 dist windows-kit test unit-test unit-test-asan wine-test e2e-test kit-test demo bench clean
 
 all: dist
 
@@ -35,6 +37,9 @@ dist: x86
 	SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_PKCS12="$(SIGN_PKCS12)" SIGN_PASSWORD_FILE="$(SIGN_PASSWORD_FILE)" \
 	  SIGN_TIMESTAMP_URL="$(SIGN_TIMESTAMP_URL)" scripts/make-dist.sh "$(PACKAGE)"
 
+windows-kit: dist
+	scripts/make-windows-kit.sh
+
 unit-test: native
 	ctest --test-dir build/native --output-on-failure
 
@@ -51,13 +56,15 @@ wine-test: x86
 e2e-test: dist
 	tests/e2e/run.sh build/x86
 
-test: unit-test unit-test-asan dist
+kit-test: windows-kit
+	tests/kit/run.sh build/x86 dist/windows-kit.zip
+
+test: unit-test unit-test-asan windows-kit
 	scripts/check-layers.py
 	tests/layers/run.sh
 	tests/dist/check-dist.sh dist
 	tests/dist/sign-test.sh
-	tests/wine/run.sh build/x86
-	tests/e2e/run.sh build/x86
+	tests/kit/run.sh build/x86 dist/windows-kit.zip
 	tests/vm/check.sh build/x86
 
 demo: dist

@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   debootstrap xvfb x11-utils xauth
   fonts-ipafont-gothic locales-all imagemagick liblnk-utils
-  xorriso osslsigncode openssl strace file binutils python3
+  xorriso osslsigncode openssl strace file binutils python3 zip unzip
 )
 
 missing=()

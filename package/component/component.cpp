@@ -6,6 +6,8 @@
 //   Registered      value <file name> = full path (REG_SZ)
 //   RegisteredBy    value <file name> = full path of the program that registered it, the registrar (REG_SZ)
 //   RegisterCount   value <file name> = number of registrations so far (REG_DWORD)
+//   RegistrarPolicy value <file name> = "prefer_system32=<1, 0 or unknown>": the registrar's own image-load policy,
+//                   read with GetProcessMitigationPolicy (unknown on Windows 7 and 8.1) (REG_SZ)
 // A 32-bit component on 64-bit Windows writes through the 32-bit registry view (WOW6432Node).
 // DllUnregisterServer removes the Registered value and leaves the count.
 
@@ -29,6 +31,7 @@ HMODULE g_module = nullptr;
 
 constexpr wchar_t kRegisteredKey[] = L"Software\\HorundeSample\\Registered";
 constexpr wchar_t kRegisteredByKey[] = L"Software\\HorundeSample\\RegisteredBy";
+constexpr wchar_t kPolicyKey[] = L"Software\\HorundeSample\\RegistrarPolicy";
 constexpr wchar_t kCountKey[] = L"Software\\HorundeSample\\RegisterCount";
 // Several registrars run at once during an install; the read-increment-write of a count is kept whole.
 constexpr wchar_t kCountMutex[] = L"Local\\HorundeSampleRegisterCount";
@@ -91,6 +94,22 @@ bool SetText(const wchar_t* sub, const wchar_t* name, const OwnPath& value) {
                           (value.length + 1) * sizeof(wchar_t)) == ERROR_SUCCESS;
 }
 
+// The registrar's image-load policy, as it reads it itself: "prefer_system32=1", "=0" or "=unknown".
+bool SetRegistrarPolicy(const wchar_t* name) {
+    using GetPolicyFn = BOOL(WINAPI*)(HANDLE, PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+    const auto get = reinterpret_cast<GetPolicyFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetProcessMitigationPolicy")));
+    PROCESS_MITIGATION_IMAGE_LOAD_POLICY policy{};
+    const wchar_t* text = L"prefer_system32=unknown";
+    if (get && get(GetCurrentProcess(), ProcessImageLoadPolicy, &policy, sizeof policy)) {
+        text = policy.PreferSystem32Images ? L"prefer_system32=1" : L"prefer_system32=0";
+    }
+    Key key;
+    return CreateKey(kPolicyKey, key) &&
+           RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          (lstrlenW(text) + 1) * sizeof(wchar_t)) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -104,7 +123,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     OwnPath self, registrar;
     if (!self.Read(g_module) || !registrar.Read(nullptr)) return SELFREG_E_CLASS;
-    if (!SetText(kRegisteredKey, self.name, self) || !SetText(kRegisteredByKey, self.name, registrar)) {
+    if (!SetText(kRegisteredKey, self.name, self) || !SetText(kRegisteredByKey, self.name, registrar) ||
+        !SetRegistrarPolicy(self.name)) {
         return SELFREG_E_CLASS;
     }
 

@@ -9,6 +9,7 @@
 //   RUDIZE_SAMPLE_SKIP_TOOL=1   leave Info\Ruvok.exe out
 //   RUDIZE_SAMPLE_LOAD=NAME     first load the library NAME by its bare name, as installers load the system
 //                               libraries they use
+//   SAMPLE_SEEN_FILE            what it sees of itself and of the root while setup waits for it (sample_seen.h)
 // Each run appends to C:\DAZov\Info\rudize.log its command line, current folder and own path (TAB
 // separated), so a test can see how the setup program started it.
 
@@ -18,6 +19,7 @@
 #include <string>
 
 #include "rudize_res.h"
+#include "sample_seen.h"
 #include "sample_win.h"
 
 namespace {
@@ -111,6 +113,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     unsigned long delay = 0;
     if (EnvNumber(L"RUDIZE_SAMPLE_DELAY_MS", delay) && delay > 0) Sleep(static_cast<DWORD>(delay));
 
+    sample::RecordSeen(L"rudize");
     bool ok = Install();
 
     unsigned long code = 0;

@@ -1,13 +1,15 @@
 // Sample system monitoring service tool. It monitors nothing: it records how it was started, so a test can
 // see that it ran, how often, and with which arguments. One line per start is appended to
 // C:\DAZov\Info\Ruvok.log (UTF-8): the command line as GetCommandLineW gives it, a TAB, then the
-// arguments as CommandLineToArgvW parses them (program name left out), joined by TAB.
+// arguments as CommandLineToArgvW parses them (program name left out), joined by TAB. With SAMPLE_SEEN_FILE set
+// it also records what it sees (sample_seen.h).
 
 #include <windows.h>
 #include <shellapi.h>
 
 #include <string>
 
+#include "sample_seen.h"
 #include "sample_win.h"
 
 namespace {
@@ -39,6 +41,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         if (i > 1) line += L'\t';
         line += args[i];
     }
+    sample::RecordSeen(L"Ruvok");
     if (!sample::EnsureFolder(kLogFolder)) return 1;
     return sample::AppendLine(kLogFile, line) ? 0 : 1;
 }

@@ -2,7 +2,6 @@
 
 #include <shlobj.h>
 #include <tlhelp32.h>
-#include <winioctl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -124,70 +123,6 @@ std::wstring Env(const wchar_t* name, const std::wstring& fallback) {
     return n > 0 && n < 1024 ? std::wstring(buf, n) : fallback;
 }
 
-bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-
-namespace {
-
-// Asks run.sh's watcher to do what only the host can under Wine: KIND is "link" or "unlink".
-bool AskHost(const std::wstring& kind, const std::wstring& lines) {
-    static int count = 0;
-    const std::wstring path =
-        Env(L"E2E_SHOT_DIR", L"C:\\e2e-shots") + L"\\host-" + std::to_wstring(++count) + L"." + kind;
-    if (!WriteFileBytes(path, ToUtf8(lines))) return false;
-    return ud::WaitUntil([&] { return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; }, kWindowMs, 50);
-}
-
-// A junction from `path` (a new, empty folder) to `target`, as Windows makes one.
-bool MakeJunction(const std::wstring& path, const std::wstring& target) {
-    if (!CreateDirectoryW(path.c_str(), nullptr)) return false;
-    const setup::win32::UniqueFileHandle folder(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                                            nullptr));
-    if (!folder) return false;
-    const std::wstring substitute = L"\\??\\" + target;
-    const USHORT substitute_bytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
-    const USHORT print_bytes = static_cast<USHORT>(target.size() * sizeof(wchar_t));
-    // REPARSE_DATA_BUFFER's mount point form: tag, sizes, offsets, then both names with their terminators.
-    std::vector<unsigned char> buffer(8 + 8 + substitute_bytes + 2 + print_bytes + 2);
-    auto put16 = [&](std::size_t at, USHORT v) { std::memcpy(&buffer[at], &v, 2); };
-    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-    std::memcpy(&buffer[0], &tag, 4);
-    put16(4, static_cast<USHORT>(buffer.size() - 8));
-    put16(8, 0);
-    put16(10, substitute_bytes);
-    put16(12, static_cast<USHORT>(substitute_bytes + 2));
-    put16(14, print_bytes);
-    std::memcpy(&buffer[16], substitute.c_str(), substitute_bytes);
-    std::memcpy(&buffer[16 + substitute_bytes + 2], target.c_str(), print_bytes);
-    DWORD returned = 0;
-    return DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
-                           nullptr, 0, &returned, nullptr);
-}
-
-}  // namespace
-
-PlantedLink::PlantedLink(std::wstring path, std::wstring target) : path_(std::move(path)) {
-    const DWORD there = GetFileAttributesW(path_.c_str());
-    if (UnderWine()) {
-        made_ = AskHost(L"link", path_ + L"\n" + target + L"\n");
-    } else {
-        if (there != INVALID_FILE_ATTRIBUTES && !MoveFileW(path_.c_str(), (path_ + L".replaced").c_str())) return;
-        made_ = MakeJunction(path_, target);
-    }
-    const DWORD now = GetFileAttributesW(path_.c_str());
-    made_ = made_ && now != INVALID_FILE_ATTRIBUTES && (now & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-PlantedLink::~PlantedLink() {
-    // Never RemoveDirectoryW under Wine: on a symbolic link it deletes the folder the link leads to.
-    if (UnderWine()) {
-        AskHost(L"unlink", path_ + L"\n");
-    } else {
-        RemoveDirectoryW(path_.c_str());  // a junction only: what it leads to stays
-    }
-    DeleteTree(path_ + L".replaced");
-}
-
 std::wstring FolderNames(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
     std::set<std::wstring> names;
@@ -283,6 +218,8 @@ bool InstallChildrenEnded(int own_setups) {
 }
 
 std::set<std::wstring> RegisteredNames() { return SampleKey(L"\\Registered").ValueNames(); }
+std::wstring RegistrarPolicy(const std::wstring& file) { return SampleKey(L"\\RegistrarPolicy").Text(file); }
+
 DWORD RegisterCount(const std::wstring& file) { return SampleKey(L"\\RegisterCount").Number(file); }
 
 // ---- The fixture ------------------------------------------------------------------------------
@@ -309,6 +246,7 @@ void Setup::TearDown() {
 }
 
 void Setup::CleanMachine() {
+    sides::RemoveJunction(kInstallRoot);  // one an interrupted run of PlantedRoot left
     DeleteTree(kInstallRoot);
     const std::wstring sys = Wow64Dir();
     for (const auto& f : kComponents) DeleteFileForce(sys + f);

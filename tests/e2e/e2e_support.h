@@ -3,7 +3,7 @@
 //
 // Settings, from the environment (Wine paths):
 //   E2E_SETUP_EXE  the setup program on the medium      (default C:\medium\setup.exe)
-//   E2E_SHOT_DIR   requests to the host: screenshots on failure, and links under Wine (default: none)
+//   E2E_SHOT_DIR   screenshot requests on failure        (default: none)
 //   E2E_LNK_DIR    where the install test copies the two shortcuts for an outside check (default C:\e2e-lnk)
 #pragma once
 
@@ -19,6 +19,7 @@
 
 #include "support/uidriver.h"
 #include "tests/helpers/files.h"
+#include "tests/helpers/sides.h"
 
 namespace ud = uidriver;
 
@@ -63,25 +64,6 @@ constexpr DWORD kRegistrarMs = 30000;
 
 // ---- Helpers ----------------------------------------------------------------------------------
 
-// Where Wine differs from Windows, a test expects each its own behaviour: Wine's fails the test once Wine changes.
-bool UnderWine();
-
-// A link to `target` planted at `path` for as long as the object lives, as a user could plant one: a folder
-// already at `path` is moved aside to `path` + ".replaced" first. On Windows a junction (FSCTL_SET_REPARSE_POINT);
-// under Wine, which cannot make one, a symbolic link made on the host on request (run.sh's watcher), which Wine
-// shows as a reparse point. made() is false when it could not be made.
-class PlantedLink {
-public:
-    PlantedLink(std::wstring path, std::wstring target);
-    ~PlantedLink();
-    PlantedLink(const PlantedLink&) = delete;
-    PlantedLink& operator=(const PlantedLink&) = delete;
-    bool made() const { return made_; }
-
-private:
-    std::wstring path_;
-    bool made_ = false;
-};
 
 std::wstring Env(const wchar_t* name, const std::wstring& fallback);
 std::wstring SetupExe();
@@ -117,6 +99,8 @@ bool InstallChildrenEnded(int own_setups);
 // What the sample components record in the 32-bit registry view: the files registered, how often each.
 std::set<std::wstring> RegisteredNames();
 DWORD RegisterCount(const std::wstring& file);
+// The registrar's image-load policy as the component it registered read it ("prefer_system32=...").
+std::wstring RegistrarPolicy(const std::wstring& file);
 
 // ---- The fixture ------------------------------------------------------------------------------
 

@@ -167,8 +167,11 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     ASSERT_TRUE(WriteFileBytes(sys + L"RoVur.dll", "an older copy"));
     ASSERT_TRUE(SetFileAttributesW((sys + L"RoVur.dll").c_str(), FILE_ATTRIBUTE_READONLY));
 
+    // What the started stand-ins see of themselves and of the root while setup waits (package/common/sample_seen.h).
+    const std::wstring seen_file = L"C:\\e2e-seen.txt";
+    DeleteFileForce(seen_file);
     HWND menu = nullptr, progress = nullptr;
-    ASSERT_TRUE(StartAtProgress(menu, progress));
+    ASSERT_TRUE(StartAtProgress(menu, progress, {L"SAMPLE_SEEN_FILE=" + seen_file}));
     InstallToCompletion(menu, progress);
     if (HasFatalFailure()) return;
 
@@ -177,12 +180,41 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     EXPECT_TRUE(WriteFileBytes(kInstallRoot + L"\\DAZov.ldb", "lock file")) << "an ordinary user cannot write the root";
     // Info stays the administrators' with an access of its own: the service tool runs on elevated from it. Wine
     // makes a folder's DACL from its Unix mode and keeps none of them.
-    const std::wstring info = DaclText(kInstallRoot + L"\\Info"), root = DaclText(kInstallRoot);
-    if (UnderWine()) {
-        EXPECT_EQ(info.rfind(L"D:P", 0), std::wstring::npos) << "Wine now keeps a folder's DACL: " << Show(info);
-    } else {
+    const std::wstring info = sides::DaclText(kInstallRoot + L"\\Info");
+    EXPECT_EQ(sides::UnprivilegedMayAddFile(kInstallRoot + L"\\Info"), sides::Expected(false, true)) << Show(info);
+    if (!sides::UnderWine()) {
         EXPECT_EQ(Show(info), "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)");
-        EXPECT_EQ(root.rfind(L"D:P", 0), std::wstring::npos) << "the root still held: " << Show(root);
+    }
+    const std::wstring after = sides::DaclText(kInstallRoot);
+    EXPECT_TRUE(sides::UnprivilegedMayAddFile(kInstallRoot)) << "after the install: " << Show(after);
+    EXPECT_EQ(after.rfind(L"D:P", 0), std::wstring::npos) << "the root keeps a protected access list: " << Show(after);
+    EXPECT_EQ(after.find(L";;;OW)"), std::wstring::npos) << "the root keeps the held access: " << Show(after);
+
+    // While setup waited for it, the package installer found the root held: under Wine, whose folders keep no
+    // access list of their own, as the users have it.
+    std::map<std::wstring, std::vector<std::wstring>> seen;  // program -> what it saw
+    for (const auto& line : ReadLines(seen_file)) {
+        const auto fields = Split(line, L'\t');
+        if (fields.size() == 3) seen[fields[0]] = fields;
+    }
+    ASSERT_EQ(seen.count(L"rudize"), 1u) << "the package installer recorded nothing in " << Show(seen_file);
+    const std::wstring held = seen[L"rudize"][2].substr(std::wstring(L"root=").size());
+    const std::wstring held_dacl = held.substr(std::min(held.find(L"D:"), held.size()));
+    if (sides::UnderWine()) {
+        EXPECT_EQ(held_dacl.rfind(L"D:P", 0), std::wstring::npos)
+            << "Wine now keeps a folder's access list: " << Show(held);
+        EXPECT_TRUE(sides::UnprivilegedMayAddFileUnder(held)) << Show(held);
+    } else {
+        EXPECT_EQ(Show(held_dacl),
+                  Show(L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)"));
+        EXPECT_FALSE(sides::UnprivilegedMayAddFileUnder(held))
+            << "a user without administrator rights may write the held root: " << Show(held);
+    }
+    // Each program setup started read its own image-load policy: the installer's copy, the service tool, and
+    // each registrar (through the component it registered).
+    for (const wchar_t* program : {L"rudize", L"Ruvok"}) {
+        ASSERT_EQ(seen.count(program), 1u) << Show(program) << " recorded nothing";
+        EXPECT_EQ(Show(seen[program][1]), Show(sides::ExpectedPreferSystem32Record())) << Show(program);
     }
 
     // The service tool: started once, with the single argument "/i".
@@ -208,6 +240,9 @@ TEST_F(Setup, InstallCompletesAndLeavesTheMachineSetUp) {
     // 64-bit Windows puts what a 32-bit setup program places and registers.
     const std::set<std::wstring> expected = ExpectRegistered();
     for (const auto& f : expected) EXPECT_EQ(RegisterCount(f), 1u) << Show(f);
+    for (const auto& f : expected)
+        EXPECT_EQ(Show(RegistrarPolicy(f)), Show(sides::ExpectedPreferSystem32Record()))
+            << "the registrar of " << Show(f);
     std::vector<std::wstring> placed = kComponents;
     placed.push_back(kControlFile);
     ExpectPlacedFor32Bit(placed, expected);
@@ -432,14 +467,17 @@ class PlantedTree : public Setup {
 protected:
     void ExpectRefused(const std::wstring& link, bool during_question, const std::wstring& report) {
         const std::wstring target = L"C:\\planted-target";
-        ASSERT_TRUE(CreateDirectoryW(kInstallRoot.c_str(), nullptr));
+        const bool at_root = link == kInstallRoot;
+        if (!at_root || during_question) {
+            ASSERT_TRUE(CreateDirectoryW(kInstallRoot.c_str(), nullptr));
+        }
         ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
         const std::wstring keep = target + L"\\Ruvok.exe";  // what a user would want setup to start elevated
         ASSERT_TRUE(CopyFileW((PackageBeside(SetupExe()) + L"rudize.exe").c_str(), keep.c_str(), TRUE));
-        std::optional<PlantedLink> planted;
+        std::optional<sides::Junction> planted;
         if (!during_question) {
             planted.emplace(link, target);
-            ASSERT_TRUE(planted->made()) << "no link at " << Show(link);
+            ASSERT_TRUE(planted->made()) << Show(planted->why());
         }
         HWND menu = nullptr, progress = nullptr;
         ASSERT_TRUE(StartAtProgress(menu, progress));
@@ -447,8 +485,12 @@ protected:
         ud::MessageBoxInfo question = WaitMessage();
         EXPECT_EQ(Show(question.text), Show(kExistingQuestion));
         if (during_question) {
+            // Not held before the answer: a user can still swap the root then.
+            if (at_root) {
+                ASSERT_TRUE(RemoveDirectoryW(kInstallRoot.c_str())) << GetLastError();
+            }
             planted.emplace(link, target);
-            ASSERT_TRUE(planted->made()) << "no link at " << Show(link);
+            ASSERT_TRUE(planted->made()) << Show(planted->why());
         }
         Answer(question, IDYES);
         ExpectStepFailure(menu, progress, L"エラー  frmRudIze Function SetProgram()\r\n情報   " + report, 10);

@@ -16,8 +16,8 @@
 #                       without it)
 # and runs the tests as the ordinary Wine user (read-only files mean something then). Failure screenshots go
 # to BUILD_DIR/e2e-shots/. Then the two shortcuts the install test copied out are checked with lnkinfo.
-# Links the tests plant (a Windows program under Wine cannot make one) are made here on request, by the
-# watcher that also takes the failure screenshots.
+# The tests that plant links make them themselves: under Wine the host's ln does, asked by the test
+# (tests/helpers/sides.h).
 # Exits non-zero on any failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -72,7 +72,7 @@ echo "e2e: $(wine_describe "$setup_exe")"
 # The medium, and the tests beside it, inside the prefix and owned by the Wine user.
 drive_c=$prefix/drive_c
 rm -rf "$drive_c/medium" "$drive_c/e2e" "$drive_c/e2e-lnk" "$drive_c/planted-medium" "$drive_c/planted" \
-  "$drive_c/signed-medium" "$drive_c/tampered-medium" "$drive_c/planted-target" "$drive_c/DAZov.replaced"
+  "$drive_c/signed-medium" "$drive_c/tampered-medium" "$drive_c/planted-target"
 [[ -L $drive_c/DAZov ]] && rm "$drive_c/DAZov"  # a link of an interrupted run
 mkdir -p "$drive_c/medium" "$drive_c/e2e" "$drive_c/planted-medium"
 cp "$setup_exe" "$drive_c/medium/setup.exe"
@@ -81,10 +81,8 @@ cp "$tests_exe" "$drive_c/e2e/e2e_tests.exe"
 
 # Names a GUI program or the libraries it loads may look for beside the program: the common ones, what this
 # program and Wine's own libraries load, and those Wine takes from the program's folder when asked by name.
-planted_names=(comctl32.dll uxtheme.dll version.dll dwmapi.dll propsys.dll cryptbase.dll shfolder.dll msimg32.dll
-  oleacc.dll imm32.dll riched20.dll msctf.dll userenv.dll ntmarta.dll msftedit.dll textinputframework.dll
-  ole32.dll oleaut32.dll shell32.dll shlwapi.dll shcore.dll combase.dll rpcrt4.dll sechost.dll advapi32.dll
-  user32.dll gdi32.dll msvcrt.dll winmm.dll comdlg32.dll dbghelp.dll)
+# The list is shared with the Windows test kit (tests/kit/run.cmd).
+mapfile -t planted_names < <(grep -v '^#' "$root/tests/e2e/planted-names.txt")
 cp "$setup_exe" "$drive_c/planted-medium/setup.exe"
 cp -r "$package" "$drive_c/planted-medium/Package"
 cp "$planted_control" "$drive_c/planted-medium/planted_control.exe"
@@ -140,7 +138,7 @@ wine_stop "$prefix"
 
 rm -rf "$shots"
 wine_output_dir "$shots"
-E2E_DRIVE_C=$drive_c E2E_LINK_USER=$(wine_user) "$root/tests/e2e/shot-watcher.sh" "$shots" $$ 3600 &
+"$root/tests/e2e/shot-watcher.sh" "$shots" $$ 3600 &
 watcher=$!
 
 export E2E_SETUP_EXE='C:\medium\setup.exe'
@@ -150,7 +148,7 @@ export E2E_LNK_DIR='C:\e2e-lnk'
 echo "e2e: running e2e_tests.exe in $prefix on $DISPLAY as $(wine_user)"
 wine_run "$prefix" 'C:\e2e\e2e_tests.exe' --gtest_color=no "$@" 2>&1 | tee "$results"
 rc=${PIPESTATUS[0]}
-rm -rf "$drive_c/DAZov.replaced" "$drive_c/planted-target"
+rm -rf "$drive_c/planted-target"
 
 # The shortcuts, parsed by a tool that is not Windows' own.
 lnk_rc=0

@@ -90,22 +90,6 @@ void DeleteTree(const std::wstring& folder) {
     RemoveDirectoryW(folder.c_str());
 }
 
-std::wstring DaclText(const std::wstring& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                              nullptr, &descriptor) != ERROR_SUCCESS) {
-        return L"(none)";
-    }
-    const setup::win32::UniqueLocalMemory owner(descriptor);
-    wchar_t* text = nullptr;
-    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                              &text, nullptr)) {
-        return L"(unreadable)";
-    }
-    const setup::win32::UniqueLocalMemory text_owner(text);
-    return text;
-}
-
 bool GiveAway(const std::wstring& path, const wchar_t* owner) {
     setup::win32::UniqueHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.put())) return false;

@@ -18,8 +18,6 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 void DeleteFileForce(const std::wstring& path);
 // Deletes a folder and everything in it; a link is left alone, and what it leads to.
 void DeleteTree(const std::wstring& folder);
-// The DACL of a file or folder, as text (SDDL), by its name; "(none)" when it cannot be read.
-std::wstring DaclText(const std::wstring& path);
 // Makes `owner` (a security identifier in text) the owner of a file or folder, as an administrator may
 // (SeRestorePrivilege); false when that is refused.
 bool GiveAway(const std::wstring& path, const wchar_t* owner);

@@ -31,8 +31,6 @@ echo "run.sh: $(wine_describe "$tests/wine_tests.exe")"
 rm -rf "$drive_m"
 wine_output_dir "$drive_m" || exit 2
 wine_as_user ln -sfn "$drive_m" "$prefix/dosdevices/m:"
-# And a link on it, made here (a Windows program under Wine cannot make one; Wine shows it as a reparse point).
-wine_as_user mkdir "$drive_m/target" && wine_as_user ln -s target "$drive_m/link" || exit 2
 
 desktop_lnk="$prefix/drive_c/users/$(wine_user)/Desktop/ホルンデ.lnk"
 rm -f "$desktop_lnk"

@@ -25,6 +25,7 @@
 #include "windows/forms.h"
 #include "support/utf8.h"
 #include "tests/helpers/files.h"
+#include "tests/helpers/sides.h"
 
 namespace {
 
@@ -58,10 +59,7 @@ enum class WineDifference {
     OwnerNotKept,            // an owner set on a file or folder is not kept: the owner read back is Wine's user
 };
 
-bool RunningUnderWine() {
-    static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    return wine;
-}
+bool RunningUnderWine() { return sides::UnderWine(); }
 
 bool Applies(WineDifference) { return RunningUnderWine(); }
 
@@ -196,23 +194,31 @@ TEST_F(Win32PlatformTest, ExistenceChecksTellFilesFromFolders) {
     }
 }
 
+using sides::DaclText;
+
 TEST_F(Win32PlatformTest, LockFolderRefusesALinkAndWhatIsNoFolder) {
-    // tests/wine/run.sh puts a link on drive M: (under Wine a symbolic link, shown as a reparse point by name).
-    ASSERT_TRUE(Ok(platform_.FolderExists(L"M:\\link"))) << "no link on drive M: (run through tests/wine/run.sh)";
-    const std::wstring target_before = DaclText(L"M:\\target");
-    const auto link = platform_.LockFolder(L"M:\\link");
+    // A junction made as Windows makes one (under Wine the host's symbolic link, shown as a reparse point by name).
+    ASSERT_TRUE(::CreateDirectoryW(Path(L"target").c_str(), nullptr));
+    const sides::Junction junction(Path(L"link"), Path(L"target"));
+    ASSERT_TRUE(junction.made()) << ToUtf8(junction.why());
+    const std::wstring target_before = DaclText(Path(L"target"));
+    const auto link = platform_.LockFolder(Path(L"link"));
     ASSERT_FALSE(link.ok());
     EXPECT_EQ(link.refusal(), setup::Refusal::Link);
-    EXPECT_EQ(DaclText(L"M:\\target"), target_before) << "what the link leads to was changed";
+    EXPECT_EQ(DaclText(Path(L"target")), target_before) << "what the link leads to was changed";
+    UniqueFileHandle opened(::CreateFileW(Path(L"link").c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    ASSERT_TRUE(opened);
+    FILE_ATTRIBUTE_TAG_INFO info{};
+    ASSERT_TRUE(::GetFileInformationByHandleEx(opened.get(), FileAttributeTagInfo, &info, sizeof info));
     if (Applies(WineDifference::LinkOpenedFollowed)) {
-        UniqueFileHandle opened(::CreateFileW(L"M:\\link", FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING,
-                                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        ASSERT_TRUE(opened);
-        FILE_ATTRIBUTE_TAG_INFO info{};
-        ASSERT_TRUE(::GetFileInformationByHandleEx(opened.get(), FileAttributeTagInfo, &info, sizeof info));
         EXPECT_FALSE(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
             << "Wine now opens the link itself: remove WineDifference::LinkOpenedFollowed";
+    } else {
+        // The handle is the junction's own, as LockFolder's is: what it checks is on the handle.
+        EXPECT_TRUE(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        EXPECT_EQ(info.ReparseTag, static_cast<DWORD>(IO_REPARSE_TAG_MOUNT_POINT));
     }
 
     WriteBytes(Path(L"file.txt"), "x");
@@ -225,13 +231,19 @@ TEST_F(Win32PlatformTest, LockFolderRefusesALinkAndWhatIsNoFolder) {
     }
 }
 
-// The tree of a held folder, read through its handle: drive M: holds a folder and a link to it (run.sh).
+// The tree of a held folder, read through its handle: a folder, a junction to it, and a file with two names.
 TEST_F(Win32PlatformTest, HeldFolderListsItsTreeWithLinksOwnersAndSecondNames) {
-    auto lock = platform_.LockFolder(L"M:\\");
+    const std::wstring root = Path(L"tree");
+    ASSERT_TRUE(::CreateDirectoryW(root.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((root + L"\\target").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((root + L"\\target\\Info").c_str(), nullptr));
+    const sides::Junction junction(root + L"\\link", root + L"\\target");
+    ASSERT_TRUE(junction.made()) << ToUtf8(junction.why());
+    WriteBytes(root + L"\\target\\Info\\Ruvok.exe", "tool");
+    ASSERT_TRUE(::CreateHardLinkW((root + L"\\target\\second.exe").c_str(),
+                                  (root + L"\\target\\Info\\Ruvok.exe").c_str(), nullptr));
+    auto lock = platform_.LockFolder(root);
     ASSERT_TRUE(lock.ok()) << ToUtf8(lock.error());
-    ASSERT_TRUE(::CreateDirectoryW(L"M:\\target\\Info", nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
-    WriteBytes(L"M:\\target\\Info\\Ruvok.exe", "tool");
-    ASSERT_TRUE(::CreateHardLinkW(L"M:\\target\\second.exe", L"M:\\target\\Info\\Ruvok.exe", nullptr));
     const std::wstring account = Ok(platform_.SetupAccount());
     EXPECT_EQ(account.rfind(L"S-1-5-", 0), 0u) << ToUtf8(account);
     EXPECT_EQ(lock.value()->Self().owner.rfind(L"S-1-", 0), 0u);
@@ -253,8 +265,9 @@ TEST_F(Win32PlatformTest, HeldFolderListsItsTreeWithLinksOwnersAndSecondNames) {
     EXPECT_TRUE(setup::TrustedOwner(info[0].owner, account)) << ToUtf8(info[0].owner);
     EXPECT_FALSE(info[0].owner_name.empty());
     EXPECT_FALSE(lock.value()->List(L"missing").ok());
-    ASSERT_TRUE(::DeleteFileW(L"M:\\target\\second.exe"));
+    ASSERT_TRUE(::DeleteFileW((root + L"\\target\\second.exe").c_str()));
     EXPECT_FALSE(Ok(lock.value()->List(L"target\\Info"))[0].link);
+    Ok(lock.value()->Release(setup::GiveBack::Earlier, L""));
 }
 
 // A folder an administrator gave to another account shows that owner through the lock, as the check of the
@@ -299,13 +312,16 @@ TEST_F(Win32PlatformTest, LockFolderHoldsTheFolderUntilReleasedAndGivesItsAccess
         if (Applies(WineDifference::FolderSecurityNotKept)) {
             EXPECT_EQ(held.rfind(L"D:P", 0), std::wstring::npos)
                 << "Wine now keeps a folder's DACL: remove WineDifference::FolderSecurityNotKept";
+            EXPECT_TRUE(sides::UnprivilegedMayAddFile(folder)) << "Wine now keeps a folder's DACL";
         } else {
             EXPECT_EQ(held, L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;OW)");
+            EXPECT_FALSE(sides::UnprivilegedMayAddFile(folder)) << "a user without administrator rights may write";
         }
         Ok(lock.value()->Release(setup::GiveBack::Earlier, L""));
         // Released once: the lock's end does nothing more.
     }
     EXPECT_EQ(DaclText(folder), before);
+    EXPECT_TRUE(sides::UnprivilegedMayAddFile(folder)) << "the folder's user may not write it again";
     EXPECT_TRUE(::MoveFileW(folder.c_str(), moved.c_str())) << "still held after the release";
 }
 
@@ -568,10 +584,11 @@ TEST_F(Win32PlatformTest, ForcedDeleteOfAPlainFileAndOfAMissingOne) {
 void ExpectPrefersSystem32(const std::vector<std::wstring>& record) {
     ASSERT_GE(record.size(), 6u) << "the started program recorded no image-load policy";
     if (Applies(WineDifference::ImageLoadPolicyIgnored)) {
-        EXPECT_NE(record[5], L"prefer_system32=1")
+        EXPECT_EQ(record[5], L"prefer_system32=0")
             << "Wine now starts a program under the policy: remove WineDifference::ImageLoadPolicyIgnored";
     } else {
-        EXPECT_EQ(record[5], L"prefer_system32=1");
+        // Windows 10 and later: 1. Windows 7 and 8.1 refuse the policy: the program reads none.
+        EXPECT_EQ(record[5], sides::ExpectedPreferSystem32Record());
     }
 }
 
