@@ -56,8 +56,8 @@ UniqueFileHandle OpenBelow(HANDLE folder, const std::wstring& name, ACCESS_MASK 
     return UniqueFileHandle(handle);
 }
 
-// True when what the handle holds is a link of any kind. `named` adds the attributes its name showed: Wine
-// follows a link even when asked not to, and shows one only by its name.
+}  // namespace
+
 bool IsLink(HANDLE handle, DWORD named, bool* folder) {
     FILE_ATTRIBUTE_TAG_INFO held{};
     if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &held, sizeof held)) held.FileAttributes = named;
@@ -69,6 +69,8 @@ bool IsLink(HANDLE handle, DWORD named, bool* folder) {
            ::GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) &&
            standard.NumberOfLinks > 1;
 }
+
+namespace {
 
 // The held access as a DACL, made once for the run.
 PACL HeldDacl() {

@@ -2,6 +2,8 @@
 // the end of the install.
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
 
@@ -21,6 +23,11 @@ inline constexpr wchar_t kHeldFolderSecurity[] =
 // lock keeps the handle and the DACL it had. Entries of its tree are opened from that handle
 // (NtCreateFile relative to it), never following a link at their end.
 Result<std::unique_ptr<FolderLock>> LockFolder(const std::wstring& path);
+// True when what `handle` holds is a link of any kind (a reparse point, or a file with a second name); `folder`,
+// when given, is told whether it is a folder. `named` adds the attributes its name showed: Wine follows a link
+// even when it is opened not to be, and shows one only by its name.
+bool IsLink(HANDLE handle, DWORD named, bool* folder);
+
 // Platform::CreateHeldFolder on Windows: CreateDirectoryW with kHeldFolderSecurity, then LockFolder.
 Result<std::unique_ptr<FolderLock>> CreateHeldFolder(const std::wstring& path);
 

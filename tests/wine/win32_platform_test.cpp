@@ -220,6 +220,10 @@ TEST_F(Win32PlatformTest, LockFolderRefusesALinkAndWhatIsNoFolder) {
         EXPECT_TRUE(info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
         EXPECT_EQ(info.ReparseTag, static_cast<DWORD>(IO_REPARSE_TAG_MOUNT_POINT));
     }
+    // The lock's check on the handle alone, without what the name shows: Windows sees the junction there, Wine
+    // only by its name.
+    EXPECT_EQ(IsLink(opened.get(), 0, nullptr), sides::Expected(true, false));
+    EXPECT_TRUE(IsLink(opened.get(), ::GetFileAttributesW(Path(L"link").c_str()), nullptr));
 
     WriteBytes(Path(L"file.txt"), "x");
     for (const std::wstring& path : {Path(L"file.txt"), Path(L"missing")}) {
