@@ -14,54 +14,6 @@ std::wstring Join(std::initializer_list<std::wstring_view> parts) {
     return text;
 }
 
-}  // namespace
-
-std::wstring MenuCaption() { return Join({kProductName, L"のセットアップメニュー"}); }
-
-std::wstring ProgressTitleText() { return Join({L"○", kProductName, L"をセットアップします。"}); }
-
-std::wstring WindowCreationLocation(std::wstring_view window) { return Join({window, L" Form_Initialize()"}); }
-
-std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view description) {
-    return Join({L"エラー  ", location, L"\r\n情報   ", description});
-}
-
-std::wstring ServiceToolNotRunText() { return L"システム監視サービスを実行することができません"; }
-
-std::wstring ExistingInstallationQuestion() {
-    return Join({L"既に", kProductName, L"がセットアップされています。\r\n", L"セットアップを継続すると、既存の",
-                 kProductName, L"と入力したデータは全て削除されます。\r\n", L"セットアップを継続しますか？"});
-}
-
-std::wstring InstallerNotRunText() {
-    return Join({kProductName, L"のセットアップファイルを実行することができません。"});
-}
-
-std::wstring InstallRootIsLinkText() {
-    return Join({L"セットアップ先 ", kInstallRoot,
-                 L" は別の場所を指すリンク（ジャンクションまたはシンボリック リンク）のため、使用できません。"});
-}
-
-std::wstring InstallTreeLinkText(const std::wstring& path) {
-    return Join({L"セットアップ先の ", path,
-                 L" は別の場所を指すリンク（ジャンクション、シンボリック リンクまたはハード リンク）のため、使用できません。"});
-}
-
-std::wstring InstallTreeOwnerText(const std::wstring& path, const std::wstring& owner) {
-    return Join({L"セットアップ先の ", path, L" は管理者以外のユーザー（", owner, L"）が所有しているため、使用できません。"});
-}
-
-std::wstring RegistrationFailedText(std::wstring_view file_name) {
-    return Join({L"必要ファイル（", file_name, L"）を登録できません。"});
-}
-
-std::wstring CompletionText() { return Join({kProductName, L"のセットアップが完了しました。"}); }
-std::wstring FailureText() { return Join({kProductName, L"のセットアップができませんでした。"}); }
-
-std::wstring TermsTitleLine() { return Join({L"－ ", kProductName, L"の使用許諾契約書 －"}); }
-
-namespace {
-
 // The terms of use, one entry per line of the text box.
 //
 // The lines are wrapped by hand, not by the text box: a line that continues on the next one holds 46 to 50
@@ -118,6 +70,51 @@ constexpr std::size_t kTermsLineCount = sizeof kTermsLines / sizeof kTermsLines[
 static_assert(kTermsLineCount == 35, "the terms text has 35 lines");
 
 }  // namespace
+
+std::wstring MenuCaption() { return Join({kProductName, L"のセットアップメニュー"}); }
+
+std::wstring ProgressTitleText() { return Join({L"○", kProductName, L"をセットアップします。"}); }
+
+std::wstring WindowCreationLocation(std::wstring_view window) { return Join({window, L" Form_Initialize()"}); }
+
+std::wstring ErrorMessageText(std::wstring_view location, std::wstring_view description) {
+    return Join({L"エラー  ", location, L"\r\n情報   ", description});
+}
+
+std::wstring ServiceToolNotRunText() { return L"システム監視サービスを実行することができません"; }
+
+std::wstring ExistingInstallationQuestion() {
+    return Join({L"既に", kProductName, L"がセットアップされています。\r\n", L"セットアップを継続すると、既存の",
+                 kProductName, L"と入力したデータは全て削除されます。\r\n", L"セットアップを継続しますか？"});
+}
+
+std::wstring InstallerNotRunText() {
+    return Join({kProductName, L"のセットアップファイルを実行することができません。"});
+}
+
+std::wstring InstallRootIsLinkText() {
+    return Join({L"セットアップ先 ", kInstallRoot,
+                 L" は別の場所を指すリンク（ジャンクションまたはシンボリック リンク）のため、使用できません。"});
+}
+
+std::wstring InstallTreeLinkText(const std::wstring& path) {
+    return Join({L"セットアップ先の ", path,
+                 L" は別の場所を指すリンク（ジャンクション、シンボリック リンクまたはハード リンク）のため、使用できません。"});
+}
+
+std::wstring InstallTreeOwnerText(const std::wstring& path, const std::wstring& owner) {
+    return Join({L"セットアップ先の ", path, L" は管理者以外のユーザー（", owner, L"）が所有しているため、使用できません。"});
+}
+
+std::wstring RegistrationFailedText(std::wstring_view file_name) {
+    return Join({L"必要ファイル（", file_name, L"）を登録できません。"});
+}
+
+std::wstring CompletionText() { return Join({kProductName, L"のセットアップが完了しました。"}); }
+std::wstring FailureText() { return Join({kProductName, L"のセットアップができませんでした。"}); }
+
+std::wstring TermsTitleLine() { return Join({L"－ ", kProductName, L"の使用許諾契約書 －"}); }
+
 
 std::wstring TermsText() {
     // CR LF between lines only: the text box shows the text from its first line, and a trailing break would add
